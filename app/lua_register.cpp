@@ -1,0 +1,7 @@
+// The list of subsystem registrations, in the order the globals are set.
+#include "lua_register.h"
+
+void RegisterBindings(lua_State* L) {
+    RegisterMainBindings(L);
+    RegisterCoreBindings(L);
+}

@@ -1,0 +1,146 @@
+// The runtime's whole view of the operating system: window and OpenGL context,
+// events, clock, keys, paths, message box and debugger. One SDL2 implementation
+// lives beside this header; nothing else in the runtime includes SDL.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// ---------------------------------------------------------------------------
+// Types
+
+struct PlatformWindow;   // a top-level window that can carry an OpenGL context
+struct PlatformGlContext;
+
+// What the runtime asks of the pixel format. SDL fixes it when the window is
+// created, so every window is created with the format it will carry.
+struct PlatformPixelFormat {
+    int colourBits = 0;   // 0: the desktop's depth
+    int alphaBits = 0;
+    int depthBits = 24;
+    int stencilBits = 8;
+    int samples = 0;      // 0: no multisample buffer
+};
+
+// Messages the window procedure receives, taken from the event queue.
+enum class PlatformMessageKind {
+    Close,            // close box or the window manager's close request
+    Activate,         // state 0 inactive, 1 active
+    SystemCommand,    // code in `value`
+    EraseBackground,  // window exposed
+    Other,
+};
+
+// System command codes, numbered as the window system numbers them.
+constexpr int kSysCommandClose = 0xF060;
+constexpr int kSysCommandScreenSave = 0xF140;
+constexpr int kSysCommandMonitorPower = 0xF170;
+
+struct PlatformMessage {
+    PlatformMessageKind kind = PlatformMessageKind::Other;
+    int value = 0;
+};
+
+enum class PlatformIcon { None, Information, Exclamation, Error };
+
+// ---------------------------------------------------------------------------
+// Life of the layer
+
+// Brings up the video system. Without DISPLAY and WAYLAND_DISPLAY the offscreen
+// driver is used. Returns false (and logs on stderr) when no video is possible.
+bool PlatformInit();
+void PlatformShutdown();
+// True when the layer renders without any display (the offscreen driver).
+bool PlatformIsHeadless();
+
+// ---------------------------------------------------------------------------
+// Windows and display modes
+
+// Creates a hidden window whose client area is w x h at (x, y) in desktop
+// coordinates, able to carry a context of `format`. Null on failure.
+PlatformWindow* PlatformCreateWindow(const char* caption, int x, int y, int w, int h,
+                                     const PlatformPixelFormat& format);
+void PlatformDestroyWindow(PlatformWindow* window);
+void PlatformSetCaption(PlatformWindow* window, const char* caption);
+std::string PlatformGetCaption(PlatformWindow* window);
+void PlatformShowWindow(PlatformWindow* window, bool show);
+bool PlatformWindowVisible(PlatformWindow* window);
+void PlatformRaiseWindow(PlatformWindow* window);
+void PlatformSetWindowTopmost(PlatformWindow* window, bool topmost);
+void PlatformSetWindowBorder(PlatformWindow* window, bool bordered);
+// Client rectangle in desktop coordinates. False when it cannot be read.
+bool PlatformGetWindowRect(PlatformWindow* window, int& x, int& y, int& w, int& h);
+void PlatformSetWindowRect(PlatformWindow* window, int x, int y, int w, int h);
+
+// Desktop size and bits per pixel.
+void PlatformDesktopSize(int& w, int& h, int& bitsPerPixel);
+// Switches the display to w x h (and bitsPerPixel when not 0) for `window`
+// fullscreen. False when the mode is refused.
+bool PlatformSetDisplayMode(PlatformWindow* window, int w, int h, int bitsPerPixel);
+// Leaves any fullscreen mode and restores the desktop mode.
+void PlatformRestoreDisplayMode(PlatformWindow* window);
+void PlatformBeep();
+
+// ---------------------------------------------------------------------------
+// OpenGL
+
+PlatformGlContext* PlatformCreateGlContext(PlatformWindow* window);
+bool PlatformMakeCurrent(PlatformWindow* window, PlatformGlContext* context);
+void PlatformDeleteGlContext(PlatformGlContext* context);
+void PlatformSwapBuffers(PlatformWindow* window);
+// Entry point of a GL function by name; null when the driver lacks it.
+void* PlatformGlProcAddress(const char* name);
+// Extension names of the window-system binding, or null when it has none to list.
+const char* PlatformWindowSystemExtensions();
+// Whether a window with `format` (multisampled) can be made. Stands in for the
+// window system's pixel-format chooser.
+bool PlatformChooseMultisampleFormat(const PlatformPixelFormat& format);
+// Samples and acceleration of the context current on the window.
+int PlatformContextSamples();
+bool PlatformContextAccelerated();
+
+// ---------------------------------------------------------------------------
+// Events and keys
+
+// Takes one pending message for the windows, if any. Keyboard and mouse events
+// are consumed on the way and update the layer's key state.
+bool PlatformPeekMessage(PlatformMessage& message);
+// Key state by DirectInput scan code (0..255).
+bool PlatformKeyDown(int scanCode);
+// Test hook: sets a key as if pressed or released.
+void PlatformInjectKey(int scanCode, bool down);
+// Test hook: queues a message as if the window system had sent it.
+void PlatformInjectMessage(const PlatformMessage& message);
+
+// ---------------------------------------------------------------------------
+// Clock
+
+// High-resolution counter; frequency 0 when there is none.
+uint64_t PlatformCounterFrequency();
+uint64_t PlatformCounter();
+// Millisecond tick of the coarse timer.
+uint32_t PlatformTickMilliseconds();
+void PlatformSleep(int milliseconds);
+void PlatformTimerBeginPeriod(int milliseconds);
+void PlatformTimerEndPeriod(int milliseconds);
+
+// ---------------------------------------------------------------------------
+// Files, paths, process
+
+// The user's temporary directory, always ending in "/".
+std::string PlatformTempDirectory();
+// Full path of the running program file.
+std::string PlatformProgramPath();
+std::string PlatformGetCurrentDirectory();
+bool PlatformSetCurrentDirectory(const char* path);
+
+// ---------------------------------------------------------------------------
+// Messages to the user and the debugger
+
+// Shows a message box; with no display it writes caption and text to stderr and
+// returns at once.
+void PlatformMessageBox(const char* caption, const char* text, PlatformIcon icon);
+// True when a tracer (debugger) is attached to the process.
+bool PlatformDebuggerAttached();
+// Sends text to the attached debugger's output.
+void PlatformDebugOutput(const char* text);
