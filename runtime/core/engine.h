@@ -120,6 +120,15 @@ struct GlExtensions {
 
 extern GlExtensions glExt;
 
+// A script number used as an integer: truncated toward zero, NaN as 0, and
+// held to the 32-bit range instead of overflowing.
+inline int32_t TruncateToInt(double value) {
+    if (!(value == value)) return 0;
+    if (value >= 2147483647.0) return 2147483647;
+    if (value <= -2147483648.0) return (-2147483647 - 1);
+    return (int32_t)value;
+}
+
 // ---------------------------------------------------------------------------
 // Start-up (startup.cpp)
 

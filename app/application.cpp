@@ -1,0 +1,102 @@
+// The application loop: start-up, one Lua state, then load and run the script
+// and show the frame, for ever.
+#include "application.h"
+
+extern "C" {
+#include <lauxlib.h>
+#include <lua.h>
+#include <lualib.h>
+}
+
+#include <cstdio>
+#include <set>
+
+#include "core/engine.h"
+#include "lua_register.h"
+
+// ---------------------------------------------------------------------------
+// State
+
+static std::set<std::string> reportedErrors;
+static long frameLimit = 0;
+static long framesShown = 0;
+
+// ---------------------------------------------------------------------------
+// Internal helpers
+
+static void ReportScriptError(lua_State* L) {
+    const char* message = lua_tostring(L, -1);
+    std::string text = message ? message : "(error object is not a string)";
+    // A broken script fails every frame; report each distinct failure once.
+    if (reportedErrors.size() < 1000 && reportedErrors.insert(text).second)
+        std::fprintf(stderr, "revev: script: %s\n", text.c_str());
+}
+
+static void CountFrame() {
+    if (frameLimit > 0 && ++framesShown >= frameLimit) {
+        engine.errorNumber = 0;
+        engine.errorLine = engine.currentLine;
+        EndProgram();
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Public
+
+void RunScriptFile(lua_State* L, const char* path) {
+    int top = lua_gettop(L);
+    if (luaL_loadfile(L, path) != 0) {
+        ReportScriptError(L);
+    } else if (lua_pcall(L, 0, LUA_MULTRET, 0) != 0) {
+        ReportScriptError(L);
+    }
+    lua_settop(L, top);
+}
+
+lua_State* CreateLuaState() {
+    lua_State* L = luaL_newstate();
+    if (!L) return nullptr;
+    // Each opener is called through Lua so that it runs with a proper stack.
+    const lua_CFunction openers[] = {luaopen_string, luaopen_table, luaopen_math, luaopen_debug,
+                                     luaopen_base};
+    for (lua_CFunction open : openers) {
+        lua_pushcfunction(L, open);
+        lua_call(L, 0, 0);
+    }
+    lua_settop(L, 0);
+    RegisterBindings(L);
+    return L;
+}
+
+int RunApplication(const ApplicationOptions& options, const char* commandLine) {
+    engine.screenHeight = 240;
+    engine.screenWidth = 320;
+    engine.fullscreen = 0;
+    engine.multisampleCount = 0;
+    engine.frameRateLimit = 60;
+    engine.debugMode = 0;
+    engine.exclusiveMouse = 0;
+
+    if (!StartUp(commandLine, 1, "ReVev")) {
+        std::fprintf(stderr, "revev: start-up failed: no window with an OpenGL context could be made\n");
+        return 1;
+    }
+    engine.errorLine = 0;
+    engine.errorNumber = 0;
+    engine.currentLine = 0;
+    SetAutoPause(0);
+
+    lua_State* L = CreateLuaState();
+    if (!L) {
+        std::fprintf(stderr, "revev: cannot create the Lua state\n");
+        return 1;
+    }
+
+    frameLimit = options.frames;
+    SetFrameHook(CountFrame);
+    for (;;) {
+        RuntimeString script(options.script.c_str());
+        RunScriptFile(L, script.Text());
+        ShowScreen();
+    }
+}

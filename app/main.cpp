@@ -1,0 +1,62 @@
+// Process entry: reads the options, then hands over to the application.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "application.h"
+#include "platform/platform.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+// The GL driver keeps allocations until the process ends and unloads before
+// the leak check could name them; sanitized builds check memory errors only.
+extern "C" const char* __asan_default_options() { return "detect_leaks=0"; }
+#endif
+
+static void Usage() {
+    std::fprintf(stderr,
+                 "usage: revev [--frames N] [--script FILE] [--screenshot FILE]\n"
+                 "  --frames N         end the program after N frames\n"
+                 "  --script FILE      run FILE every frame instead of scripts/PrintTest.lua\n"
+                 "  --screenshot FILE  save the last frame shown (.png or BMP) at the end\n");
+}
+
+// A relative path given on the command line is taken from the directory the
+// program was started in; start-up moves to the program's own directory.
+static std::string FromStartDirectory(const char* path) {
+    if (path[0] == '/') return path;
+    return PlatformGetCurrentDirectory() + "/" + path;
+}
+
+int main(int argc, char** argv) {
+    ApplicationOptions options;
+    std::string commandLine;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) commandLine += ' ';
+        commandLine += argv[i];
+    }
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        bool hasValue = i + 1 < argc;
+        if (std::strcmp(arg, "--frames") == 0 && hasValue) {
+            char* end = nullptr;
+            options.frames = std::strtol(argv[++i], &end, 10);
+            if (!end || *end || options.frames < 1) {
+                std::fprintf(stderr, "revev: --frames needs a positive number\n");
+                return 2;
+            }
+        } else if (std::strcmp(arg, "--script") == 0 && hasValue) {
+            options.script = FromStartDirectory(argv[++i]);
+        } else if (std::strcmp(arg, "--screenshot") == 0 && hasValue) {
+            options.screenshot = FromStartDirectory(argv[++i]);
+        } else if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+            Usage();
+            return 0;
+        } else {
+            std::fprintf(stderr, "revev: unknown option %s\n", arg);
+            Usage();
+            return 2;
+        }
+    }
+    return RunApplication(options, commandLine.c_str());
+}

@@ -1,0 +1,104 @@
+// The frame routine: present on a fixed grid of deadlines, dispatch window
+// messages, honour pause and the keys that end the program, reset the 2D state.
+#include "core/core_internal.h"
+
+#include <GL/gl.h>
+
+// ---------------------------------------------------------------------------
+// State
+
+static void (*frameHook)() = nullptr;
+
+// ---------------------------------------------------------------------------
+// Internal helpers
+
+// Refreshes the input state and marks it just refreshed.
+static void RefreshInput() {}
+
+static bool KeyDown(int key) { return PlatformKeyDown(key); }
+
+// Ends the program from the frame routine: an ordinary end, no error number.
+[[noreturn]] static void EndFromFrame() {
+    engine.errorNumber = 0;
+    engine.errorLine = engine.currentLine;
+    EndProgram();
+}
+
+static bool DispatchOne() {
+    PlatformMessage message;
+    if (!PlatformPeekMessage(message)) return false;
+    WindowProcedure(message);
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Public
+
+void SetFrameHook(void (*hook)()) { frameHook = hook; }
+
+int MessagePump(OpenGLZadudedo&) {
+    while (DispatchOne()) {
+    }
+    return 1;
+}
+
+double Present(OpenGLZadudedo& screen) {
+    // Drawing into an off-screen surface ends here.
+    PlatformSwapBuffers(screen.window);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+
+    double start = NowMilliseconds();
+    double now = start;
+    for (;;) {
+        if (DispatchOne()) continue;
+        now = NowMilliseconds();
+        if (now > screen.nextFrameDeadline) break;
+    }
+    // The next deadline is the first grid point not in the past, so a late
+    // frame is not followed by a burst of catch-up frames.
+    double candidate = screen.nextFrameDeadline + screen.framePeriod;
+    if (screen.framePeriod > 0) {
+        while (now > candidate) candidate += screen.framePeriod;
+    }
+    screen.nextFrameDeadline = candidate;
+    return now - start + 1.0;
+}
+
+void ShowScreen() {
+    OpenGLZadudedo* screen = engine.screen;
+    if (!screen) return;
+    if (engine.debugMode) {
+        PlatformShowWindow(engine.mainWindow, true);
+        PlatformRaiseWindow(engine.mainWindow);
+    }
+    engine.frameTimePrevious = engine.frameTimeNow;
+    engine.frameTimeNow = NowMilliseconds();
+
+    while (engine.paused) {
+        MessagePump(*screen);
+        if (engine.paused) PlatformSleep(100);
+    }
+
+    RefreshInput();
+    if (engine.escapeEndsProgram && (KeyDown(1) || KeyDown(129))) EndFromFrame();
+    if (KeyDown(56) && KeyDown(62)) EndFromFrame();
+
+    // The 3D engine's stencil-shadow pass completes here.
+    Present(*screen);
+
+    glEnable(GL_BLEND);
+    glDisable(GL_BLEND);
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    // The sprite store's alpha factor resets and the background draws here.
+    ApplyGlDefaults(*screen, 0, 0, 0, 0);
+    // The 3D texture-binding mode and the shader program reset here.
+
+    if (frameHook) frameHook();
+}
+
+double FrameDuration() {
+    double duration = engine.frameTimeNow - engine.frameTimePrevious;
+    return duration > 0 ? duration : 1.0;
+}
+
+double RunningTime() { return NowMilliseconds() - engine.startTime; }

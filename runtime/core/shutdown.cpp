@@ -1,0 +1,73 @@
+// The one end of the program: shutdown in the fixed order, the end trace, exit.
+#include "core/engine.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+// ---------------------------------------------------------------------------
+// Internal helpers
+
+static void TraceNumber(double value) {
+    char line[32];
+    std::snprintf(line, sizeof line, "%d", TruncateToInt(value));
+    ErrorLogAppend(line);
+}
+
+// ---------------------------------------------------------------------------
+// Public
+
+void SetPosition(double file, double line) {
+    engine.currentFile = file;
+    engine.currentLine = line;
+}
+
+double FatalError(double number) {
+    engine.errorNumber = number;
+    engine.errorLine = engine.currentLine;
+    return number;
+}
+
+void RuntimeError(int number) {
+    FatalError(number);
+    EndProgram();
+}
+
+void Shutdown() {
+    // Step 1: the timer resolution taken at start-up.
+    PlatformTimerEndPeriod(1);
+    // Step 2: the video window and its thread.
+    // Step 3: the screen object with its surfaces, textures, window and context.
+    delete engine.screen;
+    engine.screen = nullptr;
+    // Step 4: the input object.
+    // Step 5: the 256 sound-buffer slots, last first.
+    // Step 6: the sound object.
+    // Step 7: the network record, after its thread has stopped.
+    // Step 8: the two data-archive records with their temporary files.
+    // Step 9: the main window went with the screen object.
+    engine.mainWindow = nullptr;
+}
+
+void EndProgram() {
+    Shutdown();
+    if (engine.debugMode) {
+        ErrorLogAppend("-End On Line");
+        TraceNumber(engine.errorNumber);
+        TraceNumber((double)((int64_t)TruncateToInt(engine.errorLine) - 1));
+        TraceNumber(engine.currentLine);
+        TraceNumber(engine.currentFile);
+    }
+    PlatformShutdown();
+    std::fflush(stdout);
+    std::exit(0);
+}
+
+void BreakpointReport(int number) {
+    if (!PlatformDebuggerAttached()) return;
+    char text[32];
+    std::snprintf(text, sizeof text, "BP%x", (unsigned)number);
+    PlatformShowWindow(engine.mainWindow, false);
+    PlatformDebugOutput(text);
+    engine.paused = 0;
+    // The input state refreshes here, as in the frame routine.
+}
