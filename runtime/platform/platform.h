@@ -144,3 +144,16 @@ void PlatformMessageBox(const char* caption, const char* text, PlatformIcon icon
 bool PlatformDebuggerAttached();
 // Sends text to the attached debugger's output.
 void PlatformDebugOutput(const char* text);
+
+// ---------------------------------------------------------------------------
+// Dynamic libraries
+
+struct PlatformLibrary;
+
+// Loads a dynamic library by file name (searched the system's usual way).
+// Null when it cannot be loaded.
+PlatformLibrary* PlatformLoadLibrary(const char* name);
+// Address of an exported symbol; null when the library has no such export.
+void* PlatformLibrarySymbol(PlatformLibrary* library, const char* symbol);
+// Releases a library loaded by PlatformLoadLibrary. Null is ignored.
+void PlatformFreeLibrary(PlatformLibrary* library);
