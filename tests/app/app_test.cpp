@@ -130,3 +130,13 @@ TEST_F(Program, BadOptionsAreRefused) {
     EXPECT_EQ(Start("--frames 0").exitCode, 2);
     EXPECT_EQ(Start("--bogus").exitCode, 2);
 }
+
+TEST_F(Program, TerminationSignalEndsThroughTheNormalEnd) {
+    std::string out = dir + "/signal.txt";
+    std::string command = std::string("'") + REVEV_BINARY + "' >'" + out + "' 2>&1 & pid=$!; " +
+                          "for i in $(seq 1 100); do grep -q 'Init OK' '" + out +
+                          "' && break; sleep 0.1; done; kill -TERM $pid; wait $pid";
+    int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << ReadAll(out);
+}
