@@ -8,7 +8,7 @@
 
 #include "strings/runtime_string.h"
 
-struct TextArray;
+class TextArray;
 
 // ---------------------------------------------------------------------------
 // Types
