@@ -1,5 +1,6 @@
 // The one end of the program: shutdown in the fixed order, the end trace, exit.
 #include "core/engine.h"
+#include "sound/sound.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -35,13 +36,16 @@ void RuntimeError(int number) {
 void Shutdown() {
     // Step 1: the timer resolution taken at start-up.
     PlatformTimerEndPeriod(1);
-    // Step 2: the video window and its thread.
+    // Step 2: the video window and its thread; the music stops here too.
+    StopMusic();
     // Step 3: the screen object with its surfaces, textures, window and context.
     delete engine.screen;
     engine.screen = nullptr;
     // Step 4: the input object.
     // Step 5: the 256 sound-buffer slots, last first.
+    SoundSlotsDestroy();
     // Step 6: the sound object.
+    SoundRelease();
     // Step 7: the network record, after its thread has stopped.
     // Step 8: the two data-archive records with their temporary files.
     // Step 9: the main window went with the screen object.

@@ -157,3 +157,51 @@ PlatformLibrary* PlatformLoadLibrary(const char* name);
 void* PlatformLibrarySymbol(PlatformLibrary* library, const char* symbol);
 // Releases a library loaded by PlatformLoadLibrary. Null is ignored.
 void PlatformFreeLibrary(PlatformLibrary* library);
+
+// ---------------------------------------------------------------------------
+// Audio
+
+struct PlatformSound;  // PCM held in the device's format; any voice can play it
+
+// Layout of PCM handed to the layer: interleaved little-endian frames, 8-bit
+// samples unsigned, 16-bit samples signed.
+struct PlatformPcmFormat {
+    int channels = 0;          // 1 or 2
+    int samplesPerSecond = 0;
+    int bitsPerSample = 0;     // 8 or 16
+};
+
+// Opens the audio device (the driver SDL_AUDIODRIVER names, else the system's)
+// for 16-bit output of `channels` channels at `frequency` Hz, with `voices`
+// voices numbered from 0 for sounds and one music player. False when no device
+// can be opened; the layer then stays closed and every call below fails.
+bool PlatformAudioOpen(int frequency, int channels, int voices);
+// Stops the voices and the music and closes the device. Safe when closed.
+void PlatformAudioClose();
+bool PlatformAudioIsOpen();
+
+// Converts `bytes` bytes of PCM in `format` into the device's format (rate,
+// sample size and channels). Null when the layer is closed, the format is not
+// one it takes, or there are no whole frames.
+PlatformSound* PlatformSoundCreate(const PlatformPcmFormat& format, const void* data, size_t bytes);
+// Stops every voice playing `sound`, then frees it. Null is ignored.
+void PlatformSoundFree(PlatformSound* sound);
+
+// Plays `sound` once from its start on `voice`, the left and right outputs
+// scaled by linear gains 0..1. Stops whatever the voice played. False when the
+// voice or sound is unusable or the start fails.
+bool PlatformVoicePlay(int voice, PlatformSound* sound, float leftGain, float rightGain);
+// True while `voice` is playing; false for unusable voices.
+bool PlatformVoicePlaying(int voice);
+// Stops `voice`; its next play starts from the beginning.
+void PlatformVoiceStop(int voice);
+
+// Streams the music file at `path` (the formats the installed decoders know),
+// repeating for ever; whatever music played before is stopped and freed.
+// False when the layer is closed or the file cannot be played.
+bool PlatformMusicPlay(const char* path);
+// Music level, linear 0..1.
+void PlatformMusicVolume(float volume);
+// Stops and frees the music. Safe when none plays.
+void PlatformMusicStop();
+bool PlatformMusicPlaying();
