@@ -5,4 +5,5 @@ void RegisterBindings(lua_State* L) {
     RegisterMainBindings(L);
     RegisterCoreBindings(L);
     RegisterSoundBindings(L);
+    RegisterStringsBindings(L);
 }

@@ -11,3 +11,4 @@ void RegisterBindings(lua_State* L);
 void RegisterMainBindings(lua_State* L);
 void RegisterCoreBindings(lua_State* L);
 void RegisterSoundBindings(lua_State* L);
+void RegisterStringsBindings(lua_State* L);

@@ -42,7 +42,10 @@ void TextArray::Dimension(double d0, double d1, double d2, double d3) {
     int32_t needed = (int32_t)count / 64 * 64 + 64;
 
     if (needed <= capacity && given[0] >= 1.0) {
-        for (int32_t i = 0; i < needed; ++i) data[i] = "";
+        // Elements that are already empty stay as they are: assigning the
+        // empty text would give each one a buffer of its own.
+        for (int32_t i = 0; i < needed; ++i)
+            if (data[i].Length() != 0) data[i] = "";
     } else {
         delete[] data;
         data = new (std::nothrow) RuntimeString[(size_t)needed];

@@ -1,0 +1,102 @@
+// The strings bindings as a script sees them: small scripts run headless by
+// the real program, checked by what they print and how the program ends.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+struct RunResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class Script : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/revev-strings-XXXXXX";
+        dir = mkdtemp(pattern);
+        setenv("TMPDIR", dir.c_str(), 1);
+    }
+
+    RunResult RunFile(const std::string& path) {
+        std::string out = dir + "/stdout.txt", err = dir + "/stderr.txt";
+        std::string command = std::string("'") + REVEV_BINARY + "' --frames 1 --script '" + path +
+                              "' >'" + out + "' 2>'" + err + "'";
+        RunResult run;
+        int status = std::system(command.c_str());
+        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        run.out = ReadAll(out);
+        run.err = ReadAll(err);
+        return run;
+    }
+
+    RunResult RunText(const std::string& text) {
+        std::string path = dir + "/script.lua";
+        std::ofstream(path) << text;
+        return RunFile(path);
+    }
+
+    std::string dir;
+};
+
+}  // namespace
+
+TEST_F(Script, SplitsTextAndUsesArrays) {
+    RunResult run = RunFile(REVEV_SOURCE_DIR "/tests/strings/split_text.lua");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err.find("revev: script"), std::string::npos) << run.err;
+    const char* expected =
+        "pieces 3 bounds 3\n"
+        "piece 0 [alpha]\n"
+        "piece 1 [beta]\n"
+        "piece 2 [gamma]\n"
+        "set [changed]\n"
+        "grid 3x2 7.5 0\n"
+        "redim 7.5 0\n"
+        "fill 3 7\n"
+        "mid [ell] [lo]\n"
+        "replace a+b+c\n"
+        "math -1 45 180 1\n"
+        "random 0\n"
+        "text 0.3333333333 3 12.5 2 0FA0 [  3.14]\n";
+    EXPECT_NE(run.out.find(expected), std::string::npos) << run.out;
+}
+
+TEST_F(Script, BadIndexEndsTheProgramAtOnce) {
+    RunResult run = RunText(
+        "local a = Lua_Numberarray(3)\n"
+        "print('before')\n"
+        "print(Lua_Get(a, 3))\n"
+        "print('after')\n");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("before\n"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("after"), std::string::npos) << run.out;
+
+    run = RunText("local t = Lua_Textarray(2, 2)\nprint('before')\nLua_Set(t, 0, 2, 'x')\nprint('after')\n");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("before\n"), std::string::npos);
+    EXPECT_EQ(run.out.find("after"), std::string::npos);
+}
+
+TEST_F(Script, WrongArgumentKindIsAScriptError) {
+    // Not an array: a Lua error the program reports, and frames go on.
+    RunResult run = RunText("print('start')\nLua_Splittext('a,b', {}, ',')\nprint('unreached')\n");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.err.find("Lua_Splittext"), std::string::npos) << run.err;
+    EXPECT_EQ(run.out.find("unreached"), std::string::npos);
+}
