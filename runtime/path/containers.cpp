@@ -1,5 +1,6 @@
 // The planner's preallocated containers: the node pool, the ring-buffer open
 // list and the chained closed set. All allocation happens in the set-up calls.
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -100,18 +101,37 @@ bool FixedDeque<T>::Append(const T& value) {
 }
 
 template <typename T>
+void FixedDeque<T>::CopyOut(uint32_t at, uint32_t n) {
+    uint32_t first = n < capacity - at ? n : capacity - at;
+    std::copy(items + at, items + at + first, shift);
+    std::copy(items, items + (n - first), shift + first);
+}
+
+template <typename T>
+void FixedDeque<T>::CopyIn(uint32_t at, uint32_t n) {
+    uint32_t first = n < capacity - at ? n : capacity - at;
+    std::copy(shift, shift + first, items + at);
+    std::copy(shift + first, shift + n, items);
+}
+
+template <typename T>
 bool FixedDeque<T>::InsertAt(uint32_t pos, const T& value) {
     uint32_t size = Size();
     if (capacity == 0 || Full() || pos > size) return false;
-    uint32_t moved = size - pos;
-    uint32_t at = Wrap((uint64_t)head + pos);
-    // Copy the following elements out, put the value in place, copy them back
-    // one place further on.
-    for (uint32_t i = 0, k = at; i < moved; ++i, k = k + 1 == capacity ? 0 : k + 1) shift[i] = items[k];
-    items[at] = value;
-    uint32_t k = at + 1 == capacity ? 0 : at + 1;
-    for (uint32_t i = 0; i < moved; ++i, k = k + 1 == capacity ? 0 : k + 1) items[k] = shift[i];
-    tail = k;
+    if (pos >= size - pos) {
+        // The following elements move one place toward the tail.
+        uint32_t at = Wrap((uint64_t)head + pos);
+        CopyOut(at, size - pos);
+        items[at] = value;
+        CopyIn(Wrap((uint64_t)at + 1), size - pos);
+        tail = Wrap((uint64_t)tail + 1);
+    } else {
+        // The preceding elements move one place toward the head.
+        CopyOut(head, pos);
+        head = head == 0 ? capacity - 1 : head - 1;
+        CopyIn(head, pos);
+        items[Wrap((uint64_t)head + pos)] = value;
+    }
     empty = 0;
     return true;
 }
@@ -120,13 +140,17 @@ template <typename T>
 bool FixedDeque<T>::RemoveAt(uint32_t pos) {
     uint32_t size = Size();
     if (pos >= size) return false;
-    uint32_t moved = size - pos - 1;
-    uint32_t at = Wrap((uint64_t)head + pos);
-    uint32_t k = at + 1 == capacity ? 0 : at + 1;
-    for (uint32_t i = 0; i < moved; ++i, k = k + 1 == capacity ? 0 : k + 1) shift[i] = items[k];
-    k = at;
-    for (uint32_t i = 0; i < moved; ++i, k = k + 1 == capacity ? 0 : k + 1) items[k] = shift[i];
-    tail = k;
+    uint32_t after = size - pos - 1;
+    if (pos >= after) {
+        uint32_t at = Wrap((uint64_t)head + pos);
+        CopyOut(Wrap((uint64_t)at + 1), after);
+        CopyIn(at, after);
+        tail = tail == 0 ? capacity - 1 : tail - 1;
+    } else {
+        CopyOut(head, pos);
+        head = Wrap((uint64_t)head + 1);
+        CopyIn(head, pos);
+    }
     if (tail == head) empty = 1;
     return true;
 }

@@ -71,8 +71,9 @@ private:
 };
 
 // A ring buffer of fixed capacity kept in order by its user. Insertion and
-// removal in the middle shift the following elements through a second buffer
-// of the same capacity, so nothing is allocated after SetCapacity.
+// removal in the middle shift elements through a second buffer of the same
+// capacity, so nothing is allocated after SetCapacity; being a ring, either
+// side may move, and the shorter one does.
 template <typename T>
 class FixedDeque {
 public:
@@ -105,7 +106,12 @@ public:
     void Clear() { head = tail = 0; empty = 1; }
 
 private:
-    uint32_t Wrap(uint64_t i) const { return (uint32_t)(i % capacity); }
+    // A ring place from an offset below 2 x capacity.
+    uint32_t Wrap(uint64_t i) const { return (uint32_t)(i >= capacity ? i - capacity : i); }
+    // Copies n elements between the ring (from place `at`, wrapping) and the
+    // start of the shift buffer.
+    void CopyOut(uint32_t at, uint32_t n);
+    void CopyIn(uint32_t at, uint32_t n);
     void Free();
 
     uint32_t capacity = 0;

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "path/path.h"
+#include "strings/number_array.h"
 
 namespace {
 
@@ -32,4 +33,35 @@ PlannerRequest PathFindRequest(const double* cells, uint32_t width, uint32_t hei
     request.height = height;
     request.cells = cells;
     return request;
+}
+
+double PathFind(NumberArray& map, NumberArray& path, double weight, double startX, double startY,
+                double goalX, double goalY) {
+    uint32_t width = map.DimensionSize(0);
+    uint32_t height = map.DimensionSize(1);
+    // A map of one dimension has height 0 and is refused with the coordinates.
+    if ((uint64_t)width * height > (uint64_t)(map.Capacity() > 0 ? map.Capacity() : 0)) return 0;
+
+    AStarPlanner planner;
+    if (!planner.Initialise(PathFindRequest(map.Data(), width, height, weight, startX, startY, goalX, goalY)))
+        return 0;
+    planner.Start();
+    if (!planner.Search()) {
+        planner.Reset();
+        return 0;
+    }
+    uint32_t n = planner.PathLength();
+    if (n == 0) {
+        path.Dimension(0);
+        return 0;
+    }
+    // The map's values were copied into the planner, so path may be the map.
+    path.Dimension(n, 2);
+    int64_t row = (int64_t)n - 1;
+    for (const Node* node = planner.goalNode; node; node = node->parent, --row) {
+        path.At(row, 0) = node->x;
+        path.At(row, 1) = node->y;
+    }
+    planner.Reset();
+    return n;
 }

@@ -95,6 +95,46 @@ TEST(FixedDeque, KeepsOrderAcrossWrapAroundWhenInsertingAndRemoving) {
     EXPECT_TRUE(q.Append(id[0]));
 }
 
+TEST(FixedDeque, AgreesWithAPlainVectorUnderRandomInsertsAndRemovals) {
+    // Both shifting directions and every wrap-around position get used.
+    std::mt19937 rng(5);
+    Node n[64];
+    for (uint32_t cap : {1u, 2u, 3u, 7u, 16u}) {
+        FixedDeque<Node*> q;
+        ASSERT_TRUE(q.SetCapacity(cap));
+        std::vector<Node*> model;
+        for (int step = 0; step < 4000; ++step) {
+            uint32_t size = (uint32_t)model.size();
+            uint32_t pos = std::uniform_int_distribution<uint32_t>(0, size + 1)(rng);
+            Node* value = &n[step % 64];
+            switch (rng() % 4) {
+                case 0:
+                case 1: {
+                    bool ok = pos <= size && size < cap;
+                    ASSERT_EQ(q.InsertAt(pos, value), ok);
+                    if (ok) model.insert(model.begin() + pos, value);
+                    break;
+                }
+                case 2: {
+                    bool ok = pos < size;
+                    ASSERT_EQ(q.RemoveAt(pos), ok);
+                    if (ok) model.erase(model.begin() + pos);
+                    break;
+                }
+                default:
+                    ASSERT_EQ(q.RemoveLast(), !model.empty());
+                    if (!model.empty()) model.pop_back();
+            }
+            ASSERT_EQ(q.Size(), model.size());
+            ASSERT_EQ(q.Full(), model.size() == cap);
+            ASSERT_EQ(Contents(q), model) << "capacity " << cap << " step " << step;
+            if (!model.empty()) {
+                ASSERT_EQ(q.Last(), model.back());
+            }
+        }
+    }
+}
+
 TEST(FixedDeque, ZeroCapacityRefusesEverything) {
     Node n;
     FixedDeque<Node*> q;
