@@ -1,9 +1,12 @@
 // The one end of the program: shutdown in the fixed order, the end trace, exit.
 #include "core/engine.h"
+#include "files/archive.h"
 #include "sound/sound.h"
 
 #include <cstdio>
 #include <cstdlib>
+
+#include "input/input.h"
 
 // ---------------------------------------------------------------------------
 // Internal helpers
@@ -42,12 +45,14 @@ void Shutdown() {
     delete engine.screen;
     engine.screen = nullptr;
     // Step 4: the input object.
+    DestroyInput();
     // Step 5: the 256 sound-buffer slots, last first.
     SoundSlotsDestroy();
     // Step 6: the sound object.
     SoundRelease();
     // Step 7: the network record, after its thread has stopped.
     // Step 8: the two data-archive records with their temporary files.
+    DataArchivesRelease();
     // Step 9: the main window went with the screen object.
     engine.mainWindow = nullptr;
 }
@@ -74,4 +79,5 @@ void BreakpointReport(int number) {
     PlatformDebugOutput(text);
     engine.paused = 0;
     // The input state refreshes here, as in the frame routine.
+    InputRefresh();
 }

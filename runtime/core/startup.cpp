@@ -1,10 +1,13 @@
 // Start-up: the settings become a window with its context, then the run-time
 // objects are created in their fixed order and a first frame is shown.
 #include "core/core_internal.h"
+#include "files/archive.h"
 #include "sound/sound.h"
 
 #include <cmath>
 #include <cstdio>
+
+#include "input/input.h"
 
 // ---------------------------------------------------------------------------
 // Internal helpers
@@ -50,6 +53,7 @@ bool StartUp(const char* commandLine, int showCommand, const char* title) {
 
     // Step 6: the input object, the sound object, the 256 sound-buffer slots,
     // the network record and the 3D engine object, in this order.
+    CreateInput();
     SoundCreate();
 
     // Step 7: the random generator, seeded from the clock.
@@ -59,6 +63,8 @@ bool StartUp(const char* commandLine, int showCommand, const char* title) {
     else WindowedSwitch(screen);
 
     // Step 9: input and sound initialise on the window.
+    InitialiseInput(engine.mainWindow, engine.exclusiveMouse != 0);
+    InputSetWindow(screen.window);
     SoundInitialise(engine.mainWindow);
 
     // Step 10.
@@ -68,6 +74,8 @@ bool StartUp(const char* commandLine, int showCommand, const char* title) {
     // data-archive records point at it.
     std::string directory = ProgramDirectory(PlatformProgramPath());
     PlatformSetCurrentDirectory(directory.c_str());
+    DataArchivesCreate();
+    SetDataArchives(directory.c_str(), directory.c_str());
 
     // Step 12: a black screen.
 
@@ -95,6 +103,7 @@ bool StartUp(const char* commandLine, int showCommand, const char* title) {
     if (showCommand == 0) HideWindow(screen);
 
     // Step 21: the mouse mode of the input object.
+    SetMouseMode(engine.exclusiveMouse == 0);
 
     // Step 22.
     std::printf("Init OK\n");
