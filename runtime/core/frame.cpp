@@ -4,6 +4,9 @@
 
 #include <GL/gl.h>
 
+#include "gfx2d/gfx2d.h"
+#include "input/input.h"
+
 // ---------------------------------------------------------------------------
 // State
 
@@ -13,9 +16,9 @@ static void (*frameHook)() = nullptr;
 // Internal helpers
 
 // Refreshes the input state and marks it just refreshed.
-static void RefreshInput() {}
+static void RefreshInput() { InputRefresh(); }
 
-static bool KeyDown(int key) { return PlatformKeyDown(key); }
+static bool KeyDown(int key) { return InputKeyDown(key); }
 
 // Ends the program from the frame routine: an ordinary end, no error number.
 [[noreturn]] static void EndFromFrame() {
@@ -90,6 +93,7 @@ void ShowScreen() {
     glDisable(GL_BLEND);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
     // The sprite store's alpha factor resets and the background draws here.
+    ResetFrameDrawing();
     ApplyGlDefaults(*screen, 0, 0, 0, 0);
     // The 3D texture-binding mode and the shader program reset here.
 

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "input/input.h"
+
 // ---------------------------------------------------------------------------
 // State
 
@@ -281,6 +283,7 @@ void SetScreen(double width, double height, double fullscreen) {
     engine.fullscreen = TruncateToInt(fullscreen);
     ApplyMode(*engine.screen, engine.screenWidth, engine.screenHeight, 0, engine.fullscreen);
     // The input and sound objects follow the screen object's window here.
+    InputSetWindow(engine.screen->window);
     for (int i = 0; i < 5; ++i) ShowScreen();
 }
 

@@ -113,6 +113,115 @@ void PlatformInjectKey(int scanCode, bool down);
 void PlatformInjectMessage(const PlatformMessage& message);
 
 // ---------------------------------------------------------------------------
+// Input: keyboard, mouse and joysticks
+//
+// The layer keeps its own key, mouse and joystick state, fed from the events it
+// takes from the queue (by the message pump, or by any read below), so events
+// pushed into the queue by a test reach the commands as real ones do. Keys are
+// DirectInput scan codes 0..255; virtual keys are the window system's
+// virtual-key codes (1, 2, 4: mouse buttons; 'A'..'Z', '0'..'9' through the
+// keyboard layout).
+
+struct PlatformJoystick;
+
+// Brings up the layer's input devices (joystick and force-feedback services
+// included). False when there is no input system; the keyboard is then polled
+// by virtual key and the mouse read from the cursor.
+bool PlatformInputOpen();
+void PlatformInputClose();
+// Whether a keyboard and a mouse device can be created.
+bool PlatformKeyboardAvailable();
+bool PlatformMouseAvailable();
+
+// Takes the keyboard for the program. False when it cannot be had.
+bool PlatformAcquireKeyboard();
+// Copies the key state into state (bit 7 set = down). False, with state left
+// alone, when the keyboard is not acquired.
+bool PlatformReadKeyboard(uint8_t state[256]);
+// Polling path: whether the key (or mouse button) of a virtual-key code is down.
+// Codes the layer cannot map are never down.
+bool PlatformVirtualKeyDown(int virtualKey);
+// The layer's whole virtual-key state, indexed by code (bit 7 set = down).
+void PlatformReadVirtualKeys(uint8_t state[256]);
+// The character that key produces on the keyboard layout without modifiers
+// (Latin-1), or 0 when it produces none.
+int PlatformKeyCharacter(int key);
+
+// Takes the mouse: exclusive hides the cursor and reports relative movement
+// only (relative mode where the video driver has one). False when it cannot be had.
+bool PlatformAcquireMouse(PlatformWindow* window, bool exclusive);
+void PlatformUnacquireMouse();
+// Movement since the last read (wheel: notches, positive away from the user)
+// and buttons left, right, middle (0x80 = down). False when not acquired.
+struct PlatformMouseReading {
+    int moveX = 0, moveY = 0, wheel = 0;
+    uint8_t buttons[3] = {0, 0, 0};
+};
+bool PlatformReadMouse(PlatformMouseReading& reading);
+// The cursor in client coordinates of window, and in desktop coordinates.
+void PlatformCursorPosition(PlatformWindow* window, int& x, int& y);
+void PlatformCursorScreenPosition(PlatformWindow* window, int& x, int& y);
+// Moves the cursor (client or desktop coordinates).
+void PlatformSetCursorPosition(PlatformWindow* window, int x, int y);
+void PlatformSetCursorScreenPosition(PlatformWindow* window, int x, int y);
+// Shows the system arrow cursor, or hides it.
+void PlatformShowCursor(bool shown);
+
+// A joystick reading: six axes (-32768..32767), two sliders, four hats in
+// hundredths of a degree clockwise from up (-1 centred), 32 buttons (0x80 = down).
+struct PlatformJoystickState {
+    int32_t axes[6] = {0, 0, 0, 0, 0, 0};
+    int32_t sliders[2] = {0, 0};
+    int32_t hats[4] = {-1, -1, -1, -1};
+    uint8_t buttons[32] = {};
+};
+// Attached joysticks, numbered 0..count-1.
+int PlatformJoystickCount();
+// Opens joystick `index`; null when it cannot be opened.
+PlatformJoystick* PlatformOpenJoystick(int index);
+void PlatformCloseJoystick(PlatformJoystick* joystick);
+// The device's instance name and product name.
+std::string PlatformJoystickInstanceName(PlatformJoystick* joystick);
+std::string PlatformJoystickProductName(PlatformJoystick* joystick);
+// The product name of joystick `index` without opening it; empty when none.
+std::string PlatformJoystickIndexName(int index);
+// Polls and reads an open joystick. False (state left alone) when it is gone.
+bool PlatformReadJoystick(PlatformJoystick* joystick, PlatformJoystickState& state);
+// Reads joystick `index` without a device of the program's own. False when none.
+bool PlatformReadJoystickIndex(int index, PlatformJoystickState& state);
+// Whether the joystick can play a constant force.
+bool PlatformJoystickHasForce(PlatformJoystick* joystick);
+// Drops the joystick's effects and plays one constant force once: direction
+// (dx, dy) each -32767..32767, level 0..10000, duration in milliseconds.
+bool PlatformJoystickPlayForce(PlatformJoystick* joystick, int dx, int dy, int level,
+                               int durationMs);
+
+// Test hooks. Faults make the layer refuse what the flags name.
+enum : unsigned {
+    kInputFaultNoInputSystem = 1,
+    kInputFaultNoKeyboard = 2,
+    kInputFaultKeyboardAcquire = 4,
+    kInputFaultMouseAcquire = 8,
+};
+void PlatformSimulateInputFaults(unsigned faults);
+// Push real events into the queue: a key (DirectInput scan code), a mouse
+// motion to client point (x, y) with movement (dx, dy), a button (1 left,
+// 2 middle, 3 right), a wheel turn.
+void PlatformPushKeyEvent(int key, bool down);
+void PlatformPushMouseMotion(PlatformWindow* window, int x, int y, int dx, int dy);
+void PlatformPushMouseButton(PlatformWindow* window, int button, bool down);
+void PlatformPushMouseWheel(PlatformWindow* window, int notches);
+// Attaches a virtual joystick (8 axes, 32 buttons, 4 hats); returns its id
+// for the setters below, or -1.
+int PlatformAttachVirtualJoystick(const char* name);
+void PlatformSetVirtualAxis(int id, int axis, int value);
+void PlatformSetVirtualButton(int id, int button, bool down);
+// hundredths of a degree clockwise from up, -1 centred; diagonals at 4500 steps.
+void PlatformSetVirtualHat(int id, int hat, int position);
+// Detaches every virtual joystick the hooks attached.
+void PlatformDetachVirtualJoysticks();
+
+// ---------------------------------------------------------------------------
 // Clock
 
 // High-resolution counter; frequency 0 when there is none.

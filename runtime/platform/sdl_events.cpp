@@ -1,6 +1,8 @@
-// The event half of the layer: SDL events become window messages, and key
-// events update the layer's own key state (numbered as DirectInput scan codes).
+// The event half of the layer: SDL events become window messages, and keyboard
+// and mouse events feed the layer's own input state (keys numbered as
+// DirectInput scan codes), whether the message pump or an input read takes them.
 #include "platform/platform.h"
+#include "platform/sdl_input_internal.h"
 #include "platform/sdl_internal.h"
 
 #include <csignal>
@@ -9,7 +11,7 @@
 // ---------------------------------------------------------------------------
 // State
 
-static bool keys[256];
+static SdlInputState inputState;
 static std::deque<PlatformMessage> injected;
 static volatile std::sig_atomic_t signalled = 0;
 
@@ -18,18 +20,24 @@ static volatile std::sig_atomic_t signalled = 0;
 
 static void OnSignal(int) { signalled = 1; }
 
+static uint32_t ButtonBit(uint8_t button) {
+    switch (button) {
+    case SDL_BUTTON_LEFT: return 1u;
+    case SDL_BUTTON_RIGHT: return 2u;
+    case SDL_BUTTON_MIDDLE: return 4u;
+    case SDL_BUTTON_X1: return 8u;
+    case SDL_BUTTON_X2: return 16u;
+    default: return 0u;
+    }
+}
+
 // Turns one SDL event into a message; false when it carries none.
 static bool Translate(const SDL_Event& event, PlatformMessage& message) {
+    if (SdlApplyInputEvent(event)) return false;
     switch (event.type) {
     case SDL_QUIT:
         message = {PlatformMessageKind::Close, 0};
         return true;
-    case SDL_KEYDOWN:
-    case SDL_KEYUP: {
-        int key = SdlScancodeToKey(event.key.keysym.scancode);
-        if (key > 0) keys[key] = event.type == SDL_KEYDOWN;
-        return false;
-    }
     case SDL_WINDOWEVENT:
         switch (event.window.event) {
         case SDL_WINDOWEVENT_CLOSE:
@@ -53,12 +61,66 @@ static bool Translate(const SDL_Event& event, PlatformMessage& message) {
 }
 
 // ---------------------------------------------------------------------------
-// Public
+// Public (layer-internal)
+
+SdlInputState& SdlInput() { return inputState; }
+
+bool SdlApplyInputEvent(const SDL_Event& event) {
+    SdlInputState& s = inputState;
+    switch (event.type) {
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: {
+        int key = SdlScancodeToKey(event.key.keysym.scancode);
+        if (key > 0) s.keys[key] = event.type == SDL_KEYDOWN;
+        return true;
+    }
+    case SDL_TEXTEDITING:
+    case SDL_TEXTINPUT:
+    case SDL_KEYMAPCHANGED:
+        return true;
+    case SDL_MOUSEMOTION:
+        // Relative mode reports no meaningful position, only movement.
+        if (!SDL_GetRelativeMouseMode()) {
+            s.cursorX = event.motion.x;
+            s.cursorY = event.motion.y;
+        }
+        s.moveX += event.motion.xrel;
+        s.moveY += event.motion.yrel;
+        return true;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+        if (event.type == SDL_MOUSEBUTTONDOWN) s.buttons |= ButtonBit(event.button.button);
+        else s.buttons &= ~ButtonBit(event.button.button);
+        return true;
+    case SDL_MOUSEWHEEL: {
+        int notches = event.wheel.y;
+        if (event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) notches = -notches;
+        s.wheel += notches;
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void SdlDrainInputEvents() {
+    if (!SDL_WasInit(SDL_INIT_EVENTS)) return;
+    SDL_PumpEvents();
+    SDL_Event events[64];
+    for (;;) {
+        int n = SDL_PeepEvents(events, 64, SDL_GETEVENT, SDL_KEYDOWN, SDL_MOUSEWHEEL);
+        if (n <= 0) break;
+        for (int i = 0; i < n; ++i) SdlApplyInputEvent(events[i]);
+    }
+}
 
 void SdlInstallSignalHandlers() {
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
 }
+
+// ---------------------------------------------------------------------------
+// Public
 
 bool PlatformPeekMessage(PlatformMessage& message) {
     if (signalled) {
@@ -80,11 +142,56 @@ bool PlatformPeekMessage(PlatformMessage& message) {
 }
 
 bool PlatformKeyDown(int scanCode) {
-    return scanCode >= 0 && scanCode < 256 && keys[scanCode];
+    return scanCode >= 0 && scanCode < 256 && inputState.keys[scanCode];
 }
 
 void PlatformInjectKey(int scanCode, bool down) {
-    if (scanCode >= 0 && scanCode < 256) keys[scanCode] = down;
+    if (scanCode >= 0 && scanCode < 256) inputState.keys[scanCode] = down;
 }
 
 void PlatformInjectMessage(const PlatformMessage& message) { injected.push_back(message); }
+
+void PlatformPushKeyEvent(int key, bool down) {
+    SDL_Scancode scancode = SdlKeyToScancode(key);
+    if (scancode == SDL_SCANCODE_UNKNOWN) return;
+    SDL_Event event = {};
+    event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    event.key.keysym.scancode = scancode;
+    event.key.keysym.sym = SDL_GetKeyFromScancode(scancode);
+    SDL_PushEvent(&event);
+}
+
+static Uint32 WindowId(PlatformWindow* window) {
+    return window ? SDL_GetWindowID(reinterpret_cast<SDL_Window*>(window)) : 0;
+}
+
+void PlatformPushMouseMotion(PlatformWindow* window, int x, int y, int dx, int dy) {
+    SDL_Event event = {};
+    event.type = SDL_MOUSEMOTION;
+    event.motion.windowID = WindowId(window);
+    event.motion.x = x;
+    event.motion.y = y;
+    event.motion.xrel = dx;
+    event.motion.yrel = dy;
+    SDL_PushEvent(&event);
+}
+
+void PlatformPushMouseButton(PlatformWindow* window, int button, bool down) {
+    SDL_Event event = {};
+    event.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+    event.button.windowID = WindowId(window);
+    event.button.button = (Uint8)button;
+    event.button.state = down ? SDL_PRESSED : SDL_RELEASED;
+    event.button.clicks = 1;
+    SDL_PushEvent(&event);
+}
+
+void PlatformPushMouseWheel(PlatformWindow* window, int notches) {
+    SDL_Event event = {};
+    event.type = SDL_MOUSEWHEEL;
+    event.wheel.windowID = WindowId(window);
+    event.wheel.y = notches;
+    event.wheel.direction = SDL_MOUSEWHEEL_NORMAL;
+    SDL_PushEvent(&event);
+}

@@ -1,5 +1,8 @@
 // The key numbering of the runtime: SDL scancodes mapped to DirectInput scan
-// codes (0..255), extended keys included.
+// codes (0..255), extended keys included; virtual-key codes of the polling path
+// mapped to keys; the character a key gives on the keyboard layout.
+#include "platform/platform.h"
+#include "platform/sdl_input_internal.h"
 #include "platform/sdl_internal.h"
 
 // ---------------------------------------------------------------------------
@@ -68,17 +71,112 @@ static const KeyPair keyPairs[] = {
     {SDL_SCANCODE_MEDIASELECT, 237},
 };
 
+// Virtual-key codes that name a fixed key whatever the layout.
+struct VirtualPair {
+    unsigned char virtualKey;
+    unsigned char keys[2];  // 0: no second key
+};
+
+static const VirtualPair virtualPairs[] = {
+    {8, {14, 0}}, {9, {15, 0}}, {13, {28, 156}}, {16, {42, 54}}, {17, {29, 157}},
+    {18, {56, 184}}, {19, {197, 0}}, {20, {58, 0}}, {27, {1, 0}}, {28, {121, 0}},
+    {32, {57, 0}}, {33, {201, 0}}, {34, {209, 0}}, {35, {207, 0}}, {36, {199, 0}},
+    {37, {203, 0}}, {38, {200, 0}}, {39, {205, 0}}, {40, {208, 0}}, {44, {183, 0}},
+    {45, {210, 0}}, {46, {211, 0}}, {91, {219, 0}}, {92, {220, 0}}, {93, {221, 0}},
+    {96, {82, 0}}, {97, {79, 0}}, {98, {80, 0}}, {99, {81, 0}}, {100, {75, 0}},
+    {101, {76, 0}}, {102, {77, 0}}, {103, {71, 0}}, {104, {72, 0}}, {105, {73, 0}},
+    {106, {55, 0}}, {107, {78, 0}}, {109, {74, 0}}, {110, {83, 0}}, {111, {181, 0}},
+    {112, {59, 0}}, {113, {60, 0}}, {114, {61, 0}}, {115, {62, 0}}, {116, {63, 0}},
+    {117, {64, 0}}, {118, {65, 0}}, {119, {66, 0}}, {120, {67, 0}}, {121, {68, 0}},
+    {122, {87, 0}}, {123, {88, 0}}, {124, {100, 0}}, {125, {101, 0}}, {126, {102, 0}},
+    {144, {69, 0}}, {145, {70, 0}}, {160, {42, 0}}, {161, {54, 0}}, {162, {29, 0}},
+    {163, {157, 0}}, {164, {56, 0}}, {165, {184, 0}}, {226, {86, 0}},
+};
+
+// Punctuation codes: the character they stand for on the layout, and the key
+// that carries it where the layout has no such key.
+struct PunctuationPair {
+    unsigned char virtualKey;
+    char character;
+    unsigned char fallbackKey;
+};
+
+static const PunctuationPair punctuationPairs[] = {
+    {186, ';', 39}, {187, '=', 13}, {188, ',', 51}, {189, '-', 12}, {190, '.', 52},
+    {191, '/', 53}, {192, '`', 41}, {219, '[', 26}, {220, '\\', 43}, {221, ']', 27},
+    {222, '\'', 40},
+};
+
 static unsigned char table[SDL_NUM_SCANCODES];
+static SDL_Scancode reverse[256];
 static bool tableBuilt = false;
+
+// ---------------------------------------------------------------------------
+// Internal helpers
+
+static void BuildTables() {
+    if (tableBuilt) return;
+    for (SDL_Scancode& scancode : reverse) scancode = SDL_SCANCODE_UNKNOWN;
+    for (const KeyPair& pair : keyPairs) {
+        table[pair.scancode] = pair.key;
+        // The first scancode listed for a key is the one it stands for.
+        if (reverse[pair.key] == SDL_SCANCODE_UNKNOWN) reverse[pair.key] = pair.scancode;
+    }
+    tableBuilt = true;
+}
+
+// The key that produces `character` on the keyboard layout; 0 when none.
+static int KeyOfCharacter(char character) {
+    SDL_Scancode scancode = SDL_GetScancodeFromKey((SDL_Keycode)(unsigned char)character);
+    return scancode == SDL_SCANCODE_UNKNOWN ? 0 : SdlScancodeToKey(scancode);
+}
+
+// ---------------------------------------------------------------------------
+// Public (layer-internal)
+
+int SdlScancodeToKey(SDL_Scancode scancode) {
+    BuildTables();
+    if (scancode < 0 || scancode >= SDL_NUM_SCANCODES) return 0;
+    return table[scancode];
+}
+
+SDL_Scancode SdlKeyToScancode(int key) {
+    BuildTables();
+    if (key < 0 || key > 255) return SDL_SCANCODE_UNKNOWN;
+    return reverse[key];
+}
+
+int SdlVirtualKeyToKeys(int virtualKey, int keys[2]) {
+    // Letters and digits follow the keyboard layout, as their codes do.
+    if ((virtualKey >= 'A' && virtualKey <= 'Z') || (virtualKey >= '0' && virtualKey <= '9')) {
+        char character = (char)(virtualKey >= 'A' ? virtualKey - 'A' + 'a' : virtualKey);
+        keys[0] = KeyOfCharacter(character);
+        return keys[0] ? 1 : 0;
+    }
+    for (const PunctuationPair& pair : punctuationPairs) {
+        if (pair.virtualKey != virtualKey) continue;
+        keys[0] = KeyOfCharacter(pair.character);
+        if (!keys[0]) keys[0] = pair.fallbackKey;
+        return 1;
+    }
+    for (const VirtualPair& pair : virtualPairs) {
+        if (pair.virtualKey != virtualKey) continue;
+        keys[0] = pair.keys[0];
+        keys[1] = pair.keys[1];
+        return pair.keys[1] ? 2 : 1;
+    }
+    return 0;
+}
 
 // ---------------------------------------------------------------------------
 // Public
 
-int SdlScancodeToKey(SDL_Scancode scancode) {
-    if (!tableBuilt) {
-        for (const KeyPair& pair : keyPairs) table[pair.scancode] = pair.key;
-        tableBuilt = true;
-    }
-    if (scancode < 0 || scancode >= SDL_NUM_SCANCODES) return 0;
-    return table[scancode];
+int PlatformKeyCharacter(int key) {
+    SDL_Scancode scancode = SdlKeyToScancode(key);
+    if (scancode == SDL_SCANCODE_UNKNOWN) return 0;
+    SDL_Keycode code = SDL_GetKeyFromScancode(scancode);
+    // Keycodes of keys that produce a character are that character; the rest
+    // carry the scancode mask. Delete is not a character to type.
+    if (code <= 0 || code >= 256 || code == SDLK_DELETE) return 0;
+    return (int)code;
 }
