@@ -8,4 +8,5 @@ void RegisterBindings(lua_State* L) {
     RegisterFilesBindings(L);
     RegisterSoundBindings(L);
     RegisterStringsBindings(L);
+    RegisterPathBindings(L);
 }

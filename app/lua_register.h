@@ -14,3 +14,4 @@ void RegisterInputBindings(lua_State* L);
 void RegisterFilesBindings(lua_State* L);
 void RegisterSoundBindings(lua_State* L);
 void RegisterStringsBindings(lua_State* L);
+void RegisterPathBindings(lua_State* L);

@@ -125,6 +125,23 @@ TEST(PathFind, WeightsAboveOneActAsOneAndBelowZeroAsZero) {
     EXPECT_EQ(Rows(path), round);
 }
 
+TEST(PathFind, EqualPathsAreDecidedByTheOrderOfExpansion) {
+    // Several paths of 9 cells lead round the wall through the gap at the
+    // bottom; neighbour order and first-in-first-out among equal f pick one.
+    std::vector<double> values = {1, 1, 0, 1, 1,
+                                  1, 1, 0, 1, 1,
+                                  1, 1, 1, 1, 1};
+    NumberArray map, path;
+    FillMap(map, 5, 3, values);
+    const Cells expected = {{0, 0}, {1, 0}, {1, 1}, {1, 2}, {2, 2}, {3, 2}, {3, 1}, {3, 0}, {4, 0}};
+    EXPECT_EQ(PathFind(map, path, 0.5, 0, 0, 4, 0), 9);
+    EXPECT_EQ(Rows(path), expected);
+    EXPECT_EQ(OracleSearch(PathFindRequest(values.data(), 5, 3, 0.5, 0, 0, 4, 0)).path, expected);
+    // Uniform cost breaks the tie the same way as the plain search.
+    EXPECT_EQ(PathFind(map, path, 0.0, 0, 0, 4, 0), 9);
+    EXPECT_EQ(Rows(path), OracleSearch(PathFindRequest(values.data(), 5, 3, 0.0, 0, 0, 4, 0)).path);
+}
+
 TEST(PathFind, TinyValuesVanishAsFloatsAndBlock) {
     NumberArray map, path;
     FillMap(map, 3, 1, {1, 1e-50, 1});
