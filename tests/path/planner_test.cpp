@@ -14,12 +14,6 @@
 
 namespace {
 
-std::vector<Node*> Ids(Node* base, int n) {
-    std::vector<Node*> v;
-    for (int i = 0; i < n; ++i) v.push_back(base + i);
-    return v;
-}
-
 std::vector<Node*> Contents(const FixedDeque<Node*>& q) {
     std::vector<Node*> v;
     for (uint32_t i = 0; i < q.Size(); ++i) v.push_back(q.At(i));
@@ -49,51 +43,6 @@ std::vector<std::pair<int32_t, int32_t>> PlannerPath(const Planner& p) {
 }
 
 }  // namespace
-
-TEST(FixedDeque, KeepsOrderAcrossWrapAroundWhenInsertingAndRemoving) {
-    Node n[8];
-    std::vector<Node*> id = Ids(n, 8);
-    FixedDeque<Node*> q;
-    ASSERT_TRUE(q.SetCapacity(5));
-    EXPECT_EQ(q.Size(), 0u);
-    EXPECT_FALSE(q.RemoveLast());
-    EXPECT_FALSE(q.RemoveAt(0));
-    EXPECT_FALSE(q.InsertAt(1, id[0]));  // beyond the end
-
-    // Move head and tail round the ring: append 3, drop them from the end,
-    // then fill so the elements straddle the end of the buffer.
-    for (int i = 0; i < 3; ++i) ASSERT_TRUE(q.Append(id[i]));
-    ASSERT_TRUE(q.RemoveAt(0));
-    ASSERT_TRUE(q.RemoveAt(0));  // head now 2, one element left
-    EXPECT_EQ(Contents(q), (std::vector<Node*>{id[2]}));
-    ASSERT_TRUE(q.Append(id[3]));
-    ASSERT_TRUE(q.Append(id[4]));  // tail wraps to 0
-    ASSERT_TRUE(q.InsertAt(1, id[5]));
-    EXPECT_EQ(Contents(q), (std::vector<Node*>{id[2], id[5], id[3], id[4]}));
-    ASSERT_TRUE(q.InsertAt(0, id[6]));
-    EXPECT_EQ(q.Size(), 5u);
-    EXPECT_TRUE(q.Full());
-    EXPECT_EQ(Contents(q), (std::vector<Node*>{id[6], id[2], id[5], id[3], id[4]}));
-    EXPECT_FALSE(q.Append(id[7]));
-    EXPECT_FALSE(q.InsertAt(2, id[7]));
-    EXPECT_EQ(q.Last(), id[4]);
-
-    ASSERT_TRUE(q.RemoveAt(2));
-    EXPECT_EQ(Contents(q), (std::vector<Node*>{id[6], id[2], id[3], id[4]}));
-    ASSERT_TRUE(q.RemoveLast());
-    ASSERT_TRUE(q.RemoveAt(2));
-    EXPECT_EQ(Contents(q), (std::vector<Node*>{id[6], id[2]}));
-    EXPECT_EQ(q.Last(), id[2]);
-    ASSERT_TRUE(q.RemoveLast());
-    ASSERT_TRUE(q.RemoveLast());
-    EXPECT_EQ(q.Size(), 0u);
-    EXPECT_FALSE(q.Full());
-    // Full and then emptied from the front: head == tail again, but empty.
-    for (int i = 0; i < 5; ++i) ASSERT_TRUE(q.InsertAt(q.Size(), id[i]));
-    for (int i = 0; i < 5; ++i) ASSERT_TRUE(q.RemoveAt(0));
-    EXPECT_EQ(q.Size(), 0u);
-    EXPECT_TRUE(q.Append(id[0]));
-}
 
 TEST(FixedDeque, AgreesWithAPlainVectorUnderRandomInsertsAndRemovals) {
     // Both shifting directions and every wrap-around position get used.
@@ -192,19 +141,6 @@ TEST(NodeHashTable, FindsRemovesAndRefusesDoubleInsertInSharedChains) {
     t.Clear(&pool);
     EXPECT_EQ(pool.HandedOut(), 0u);
     EXPECT_EQ(t.Find(0, 0), nullptr);
-}
-
-TEST(NodeFactory, HandsOutEachNodeOnceUntilReturned) {
-    NodeFactory pool;
-    ASSERT_TRUE(pool.SetUp(2));
-    Node* a = pool.Get();
-    Node* b = pool.Get();
-    EXPECT_NE(a, b);
-    EXPECT_EQ(pool.Get(), nullptr);
-    pool.Return(1);
-    EXPECT_EQ(pool.Get(), b);
-    pool.Return(5);
-    EXPECT_EQ(pool.HandedOut(), 0u);
 }
 
 TEST(Planner, RefusesBadRequestsAndNormalisesTheCostGrid) {
