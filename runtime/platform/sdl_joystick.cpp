@@ -196,7 +196,7 @@ int PlatformAttachVirtualJoystick(const char* name) {
     SDL_VirtualJoystickDesc desc;
     SDL_zero(desc);
     desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-    desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+    desc.type = SDL_JOYSTICK_TYPE_FLIGHT_STICK;
     desc.naxes = 8;
     desc.nbuttons = 32;
     desc.nhats = 4;
