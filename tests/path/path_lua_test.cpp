@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -40,4 +41,5 @@ TEST(PathScript, FindsAPathRoundAWallAndReportsRefusals) {
     EXPECT_NE(printed.find("outside 0 same 0 kept 2 7 8\n"), std::string::npos) << printed;
     EXPECT_NE(printed.find("missing 0\n"), std::string::npos) << printed;
     EXPECT_NE(printed.find("not an array false\n"), std::string::npos) << printed;
+    std::filesystem::remove_all(dir);
 }
