@@ -8,6 +8,7 @@ extern "C" {
 }
 
 #include "core/engine.h"
+#include "gfx2d/gfx2d.h"
 #include "lua_args.h"
 #include "lua_register.h"
 
@@ -30,7 +31,7 @@ static void SlotFromNumber(RuntimeString& slot, lua_State* L, int index) {
 }
 
 // Fills a slot with Lua's to-string result of the argument.
-[[maybe_unused]] static void SlotFromText(RuntimeString& slot, lua_State* L, int index) {
+static void SlotFromText(RuntimeString& slot, lua_State* L, int index) {
     const char* text = lua_tostring(L, index);
     slot = text ? text : "";
 }
@@ -51,6 +52,74 @@ static void VisitArguments(lua_State* L, Visit visit) {
 
 // ---------------------------------------------------------------------------
 // Bindings
+
+static int Lua_Print(lua_State* L) {
+    return GuardedBinding(L, [&] {
+        argText = "";
+        argX = "";
+        argY = "";
+        VisitArguments(L, [&](int k, int i) {
+            if (k == 3) SlotFromText(argText, L, i);
+            else if (k == 2) SlotFromText(argX, L, i);
+            else if (k == 1) SlotFromText(argY, L, i);
+        });
+        Print(argText.Text(), SlotValue(argX), SlotValue(argY));
+        return 0;
+    });
+}
+
+static int Lua_Blackscreen(lua_State* L) {
+    return GuardedBinding(L, [&] {
+        // One clear for every argument that is not nil.
+        VisitArguments(L, [&](int, int i) {
+            argText = "";
+            SlotFromText(argText, L, i);
+            BlackScreen();
+        });
+        return 0;
+    });
+}
+
+static int Lua_Loadsprite(lua_State* L) {
+    return GuardedBinding(L, [&] {
+        argText = "";
+        argNumber = "";
+        VisitArguments(L, [&](int k, int i) {
+            if (k == 2) SlotFromText(argText, L, i);
+            else if (k == 1) SlotFromNumber(argNumber, L, i);
+        });
+        RuntimeString file = argText;
+        LoadSprite(file.Text(), SlotValue(argNumber));
+        return 0;
+    });
+}
+
+static int Lua_Drawsprite(lua_State* L) {
+    return GuardedBinding(L, [&] {
+        argX = "";
+        argY = "";
+        argNumber = "";
+        VisitArguments(L, [&](int k, int i) {
+            if (k == 3) SlotFromNumber(argNumber, L, i);
+            else if (k == 2) SlotFromNumber(argX, L, i);
+            else if (k == 1) SlotFromNumber(argY, L, i);
+        });
+        DrawSprite(SlotValue(argNumber), SlotValue(argX), SlotValue(argY));
+        return 0;
+    });
+}
+
+static int Lua_Loadbmp(lua_State* L) {
+    return GuardedBinding(L, [&] {
+        argText = "";
+        argNumber = "";
+        // The last argument that is not nil names the file.
+        VisitArguments(L, [&](int, int i) { SlotFromText(argText, L, i); });
+        RuntimeString file = argText;
+        LoadBmp(file.Text());
+        return 0;
+    });
+}
 
 static int Lua_Setscreen(lua_State* L) {
     argX = "";
@@ -75,6 +144,11 @@ static int Lua_Showscreen(lua_State* L) {
 // Registration
 
 static const LuaBinding mainBindings[] = {
+    {"Lua_Print", Lua_Print},
+    {"Lua_Blackscreen", Lua_Blackscreen},
+    {"Lua_Loadsprite", Lua_Loadsprite},
+    {"Lua_Drawsprite", Lua_Drawsprite},
+    {"Lua_Loadbmp", Lua_Loadbmp},
     {"Lua_Setscreen", Lua_Setscreen},
     {"Lua_Showscreen", Lua_Showscreen},
     {nullptr, nullptr},

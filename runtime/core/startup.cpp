@@ -2,6 +2,7 @@
 // objects are created in their fixed order and a first frame is shown.
 #include "core/core_internal.h"
 #include "files/archive.h"
+#include "gfx2d/gfx2d.h"
 #include "sound/sound.h"
 
 #include <cmath>
@@ -78,6 +79,7 @@ bool StartUp(const char* commandLine, int showCommand, const char* title) {
     SetDataArchives(directory.c_str(), directory.c_str());
 
     // Step 12: a black screen.
+    BlackScreen();
 
     // Step 13.
     engine.frameTimeNow = engine.frameTimePrevious = engine.startTime = NowMilliseconds();
@@ -88,6 +90,12 @@ bool StartUp(const char* commandLine, int showCommand, const char* title) {
 
     // Steps 15 and 16: font 0 (built-in, then "smalfont.bmp") and the
     // "Loading..." frame.
+    double screenWidth, screenHeight, charWidth, charHeight;
+    GetScreenSize(screenWidth, screenHeight);
+    LoadFont("", 0);
+    LoadFont("smalfont.bmp", 0);
+    GetFontSize(charWidth, charHeight);
+    Print("Loading...", (screenWidth - 10 * charWidth) / 2, (screenHeight - charHeight) / 2);
     ShowScreen();
 
     // Step 17.

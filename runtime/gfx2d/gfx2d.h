@@ -1,0 +1,240 @@
+// The 2D graphics: the sprite store of the screen object (sprite slots with
+// their textures, font slots, tiled image records, colour keys), the BMP and
+// PNG readers, the texture upload, sprite and primitive drawing, and bitmap
+// fonts with text output. Coordinates have their origin at the top-left
+// corner, y downward, one unit per pixel.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+class OpenGLZadudedo;
+
+// ---------------------------------------------------------------------------
+// Store layout
+
+constexpr int kSpriteSlots = 65536;
+constexpr int kFirstFontSlot = 65504;   // font f lives in slot 65504 + f
+constexpr int kFontCount = 32;
+constexpr int kScratchSlot = 65503;     // emulated off-screen surfaces
+constexpr int kTiledRecords = 16;       // record 0 is the background picture
+constexpr int kTilesPerSide = 64;       // tiles per record: 64 columns x 64 rows
+constexpr int kTilesPerRecord = kTilesPerSide * kTilesPerSide;
+constexpr int kLargestTile = 512;
+constexpr int32_t kNoColourKey = -1;
+constexpr int32_t kDefaultSpriteColourKey = 0x8000FF;  // red 255, green 0, blue 128
+
+// A picture split into square tiles; entry index = tile column * 64 + tile row.
+struct TiledImage {
+    uint32_t texture[kTilesPerRecord];
+    int32_t textureWidth[kTilesPerRecord];
+    int32_t textureHeight[kTilesPerRecord];
+    int32_t imageWidth[kTilesPerRecord];
+    int32_t imageHeight[kTilesPerRecord];
+    int32_t columnCount;
+    int32_t rowCount;
+};
+
+// The sprite store, owned by the screen object (`OpenGLZadudedo::sprites`).
+// Slot arrays are parallel: one entry per slot in each. An empty slot has
+// texture names 0, texture sizes -1 (0 before first use), image sizes 0 and no
+// alpha mask.
+struct SpriteStore {
+    uint32_t plainTexture[kSpriteSlots];  // drawn by every 2D command
+    uint32_t mipTexture[kSpriteSlots];    // mipmapped twin, ordinary slots only
+    int32_t textureWidth[kSpriteSlots];   // power of two
+    int32_t textureHeight[kSpriteSlots];
+    int32_t imageWidth[kSpriteSlots];
+    int32_t imageHeight[kSpriteSlots];
+    // Alpha channel of the plain texture (texture width x height bytes), built
+    // on first use by sprite collision, allocated with new[], freed with the slot.
+    uint8_t* alphaMask[kSpriteSlots];
+
+    TiledImage tiledImages[kTiledRecords];
+
+    int32_t spriteColourKey = kDefaultSpriteColourKey;  // sprite loading and 2D drawing
+    int32_t fontColourKey = 0;                          // black font pixels are transparent
+    float alphaFactor = 1.0f;                           // intensity of 2D drawing, 0..1
+
+    // What the last bind recorded.
+    int32_t boundSlot = -1;
+    int32_t boundSecondSlot = -1;
+    int32_t boundMipmapped = 0;
+
+    // Text vertex list: 5 floats per vertex (x, y, z, u, v), reused by every
+    // text draw and by sprites at a 3D position.
+    std::vector<float> textVertices;
+};
+
+// The slot whose texture the last bind selected; -1 when texturing is off.
+extern int32_t boundSprite;
+
+// The store of the current screen object, created empty on first use. Null
+// while there is no screen object. Creating it registers the texture-release
+// hook, which frees every texture and the store itself when the screen object
+// is destroyed (the next use then creates a fresh, empty store).
+SpriteStore* ActiveSpriteStore();
+
+// True when slot is 0..65535.
+inline bool IsSpriteSlot(int32_t slot) { return slot >= 0 && slot < kSpriteSlots; }
+
+// ---------------------------------------------------------------------------
+// Image buffer and readers
+
+// Pixels of 4 bytes (red, green, blue, alpha), rows from top to bottom, no
+// row padding.
+struct ImageBuffer {
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<uint8_t> pixels;
+    void Free() {
+        width = height = 0;
+        std::vector<uint8_t>().swap(pixels);
+    }
+};
+
+// Largest width or height either reader accepts; larger pictures are refused.
+constexpr int32_t kLargestImageSide = 65536;
+
+// Reads an uncompressed Windows bitmap (8-bit palette, 24 or 32 bits) held in
+// memory. Pixels whose red + 256 green + 65536 blue equals colourKey (unless
+// it is -1) become 0, 0, 0, 0. Returns false, with `image` emptied, for
+// anything it cannot read safely: wrong type, header smaller than 40 bytes,
+// pixel data offset below 54 or past the end, other bit depths, compression,
+// palette indices past the palette, pixel data the file does not hold.
+bool ReadBmp(const uint8_t* data, size_t size, int32_t colourKey, ImageBuffer& image);
+// Reads a PNG held in memory through libpng (palette, grey and tRNS expanded,
+// 16-bit stripped). Three-channel pixels of the key colour become 0, 0, 0, 0;
+// four-channel pixels keep their alpha. Grey with alpha is refused. `name` is
+// used only in the two messages printed for an unsupported depth or colour
+// type. Returns false, with `image` emptied, on any failure.
+bool ReadPng(const uint8_t* data, size_t size, const char* name, int32_t colourKey, ImageBuffer& image);
+// Reads the file at `path` (already resolved) with the BMP reader, then the
+// PNG reader. Returns false when both fail.
+bool LoadImage(const char* path, int32_t colourKey, ImageBuffer& image);
+
+// ---------------------------------------------------------------------------
+// Texture upload
+
+// What an upload made.
+struct UploadResult {
+    int32_t width = 0;          // picture part uploaded, after cutting to the GL limit
+    int32_t height = 0;
+    int32_t textureWidth = 0;   // power of two, at least 2
+    int32_t textureHeight = 0;
+};
+
+// Makes one texture from the rectangle (x, y, w, h) of `image`: w of 0 means
+// to the right edge, h of 0 to the bottom. The rectangle is cut to the largest
+// texture the GL allows, padded with transparent black to a power-of-two size
+// and turned upside down (picture bottom row = texture row 0). With linear
+// filtering, transparent texels take the mean colour of their opaque inner
+// neighbours. `*plainTexture` is replaced; when `mipTexture` is not null a
+// mipmapped twin is made into it (its previous texture deleted). Returns false
+// and uploads nothing when the rectangle is empty or the GL is not ready.
+bool UploadImage(const ImageBuffer& image, int x, int y, int w, int h, uint32_t* plainTexture,
+                 uint32_t* mipTexture, bool normalMap, bool nearest, UploadResult* result = nullptr);
+
+// The CPU steps of the upload, on a texture-sized RGBA buffer whose row 0 is
+// the texture's first row.
+// Edge colour bleeding for linear filtering.
+void BleedEdgeColours(uint8_t* texels, int width, int height);
+// Computes the next mipmap level in place; returns false at 1 x 1.
+bool NextMipLevel(uint8_t* texels, int& width, int& height);
+// Normal map from the blue channel as height field; alpha is kept.
+std::vector<uint8_t> MakeNormalMap(const uint8_t* texels, int width, int height);
+
+// ---------------------------------------------------------------------------
+// Store operations and commands
+
+// Frees slot s: deletes both textures when the GL is ready (names become 0),
+// otherwise leaves the names; sizes become -1 / 0; frees the alpha mask.
+void FreeSprite(int32_t slot);
+// Deletes the record's tile textures (when the GL is ready) and zeroes it.
+void FreeTiledImage(int32_t record);
+// Frees all slots and all records.
+void FreeAllSprites();
+// Frees slot s and loads the picture at `path` (already resolved) into it
+// with the given colour key: ordinary slots get linear filtering and a
+// mipmapped twin, font slots nearest filtering and no twin. Returns 1 or 0.
+int LoadIntoSlot(int32_t slot, const char* path, int32_t colourKey, bool normalMap);
+// Loads the picture at `path` (already resolved), without colour key, into
+// tiled record n with tiles of the largest texture size up to 512; a picture
+// needing more than 64 tiles across or down is cut to its top-left part.
+// Returns 1, or 0 when it cannot be read or uploaded.
+int LoadTiledImage(int32_t record, const char* path);
+
+// Script commands. File names are resolved through the data archive.
+// Loads a sprite with the sprite colour key; 1 on success, 0 on failure (the
+// slot is then empty; slots outside 0..65535 give 0 and change nothing).
+double LoadSprite(const char* file, double slot);
+// As LoadSprite, with the fixed key 0x8000FF and normal-map conversion.
+double LoadNormalMap(const char* file, double slot);
+// Loads the background (tiled record 0) and draws it at once; on failure
+// empties record 0 and clears the colour buffer.
+void LoadBmp(const char* file);
+// Empties the background and clears the colour buffer.
+void BlackScreen();
+// Sets both colour keys (-1: no key).
+void SetTransparency(double colour);
+// The slot's plain texture name; 0 for an empty or invalid slot.
+double GetTextureName(double slot);
+// Image width and height of the slot; 0, 0 for an invalid slot.
+void GetSpriteSize(double slot, double& width, double& height);
+
+// ---------------------------------------------------------------------------
+// Drawing
+
+// Selects textures for drawing: `slot` on unit 0 (or `secondSlot` there and
+// `slot` on unit 1 with multitexture); a negative slot turns texturing off.
+// The texture is nameTable[slot] when a table is given, else the mipmapped
+// twin when asked, else the plain texture. Sets `boundSprite`.
+void BindSprite(int32_t slot, int32_t secondSlot, bool mipmapped, const uint32_t* nameTable = nullptr);
+// Blending and intensity: 0 opaque, negative alpha blending, positive
+// additive; the intensity |a| is at most 1.
+void AlphaMode(double a);
+void DrawSprite(double slot, double x, double y);
+// Negative sizes mirror; the quad stays visible.
+void StretchSprite(double slot, double x, double y, double w, double h);
+void ZoomSprite(double slot, double x, double y, double sx, double sy);
+void RotoZoomSprite(double slot, double x, double y, double angle, double zoom);
+// Polygon: bind (slot -1 for none), append vertices, draw as a triangle fan.
+void StartPoly(double slot);
+void PolyVector(double x, double y, double tx, double ty, double colour);
+void EndPoly();
+void SetPixel(double x, double y, double colour);
+void DrawLine(double x1, double y1, double x2, double y2, double colour);
+void DrawRect(double x, double y, double w, double h, double colour);
+// Draws tiled record n at the top-left corner of the viewport.
+void DrawTiledImage(double record);
+// A camera-facing quad standing on (x, y, z) in the 3D scene.
+void DrawSprite3D(double slot, double x, double y, double z, double scale);
+// Draws `count` vertices of 5 floats (x, y, z, u, v) with the GL primitive
+// `mode`; texture coordinates only while a sprite is bound.
+void DrawVertexList(const float* vertices, int count, unsigned mode);
+// The frame routine's reset: intensity 1 and the background drawn when set.
+void ResetFrameDrawing();
+
+// ---------------------------------------------------------------------------
+// Fonts and text
+
+// Installs the built-in 128 x 64 font into font slot f (0..31).
+void InstallBuiltinFont(int32_t font);
+// The built-in font picture (128 x 64, RGBA, rows top-down).
+void MakeBuiltinFontImage(ImageBuffer& image);
+// Selects font f (clamped to 0..31) and loads `file` into it with the font
+// colour key; the built-in font when the file cannot be resolved or read.
+void LoadFont(const char* file, double font);
+void SetFont(double font);
+// Cell width and height of the current font; 0, 0 when it is empty.
+void GetFontSize(double& width, double& height);
+// Draws text with the current font, top-left corner at (ceil x, ceil y).
+void Print(const char* text, double x, double y);
+// Draws the number's text (10 significant digits) as Print does.
+void PrintNumber(double value, double x, double y);
+// Draws text with font f at depth z.
+void PrintWithFont(int32_t font, const char* text, double x, double y, double z);
+// Text at a 3D point: facing the camera with a size other than 0, else
+// projected to the screen and printed centred above the point.
+void PrintAt3D(double font, const char* text, double x, double y, double z, double size);

@@ -1,0 +1,25 @@
+// Shared between the files of the 2D graphics only.
+#pragma once
+
+#include <vector>
+
+#include "gfx2d/gfx2d.h"
+
+// The store and a valid slot, or null when there is no store or the number is
+// outside 0..65535 (script numbers must never index the store unchecked).
+SpriteStore* StoreForSlot(double slotNumber, int32_t& slot);
+
+// Far corner of the picture in its texture: image size / texture size, 0 for
+// an empty slot.
+float SlotU(const SpriteStore& store, int32_t slot);
+float SlotV(const SpriteStore& store, int32_t slot);
+
+// Draws four vertices of (x, y, u, v) as a triangle fan; texture coordinates
+// only while a sprite is bound.
+void DrawFan2D(const float* vertices, int count);
+
+// Makes room in a vertex list for `needed` vertices of `floatsPerVertex`:
+// when the capacity is not above the need it becomes 512 vertices, or
+// 128 x (needed / 128 + 1) when 512 are too few. The list then holds exactly
+// `needed` vertices.
+void SizeVertexList(std::vector<float>& list, size_t needed, size_t floatsPerVertex);

@@ -1,0 +1,148 @@
+// The PNG reader through libpng, reading from memory. libpng reports errors by
+// jumping back to the setjmp point, so the decoding function holds no C++
+// objects of its own; the buffers live in the caller.
+#include <png.h>
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "gfx2d/gfx2d.h"
+
+// ---------------------------------------------------------------------------
+// Internal helpers
+
+namespace {
+
+// Deflate expands at most about 1032 to 1, so a file of n bytes cannot hold
+// more than this many bytes of pixel rows; larger claims are refused before
+// anything is allocated.
+constexpr uint64_t kLargestInflation = 1040;
+constexpr uint64_t kLargestPixelCount = (uint64_t)1 << 28;
+
+struct MemorySource {
+    const uint8_t* data;
+    size_t size;
+    size_t at;
+};
+
+void ReadFromMemory(png_structp png, png_bytep out, png_size_t count) {
+    MemorySource* source = static_cast<MemorySource*>(png_get_io_ptr(png));
+    if (count > source->size - source->at) png_error(png, "read past the end");
+    std::memcpy(out, source->data + source->at, count);
+    source->at += count;
+}
+
+// libpng's own messages are not shown: the reader's two messages are its only output.
+void Fail(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void Ignore(png_structp, png_const_charp) {}
+
+struct Buffers {
+    std::vector<uint8_t> rows;
+    std::vector<png_bytep> rowPointers;
+};
+
+// Decodes into `buffers->rows` (the channels as libpng delivers them) and
+// sets the size and channel count. False on any failure.
+bool Decode(png_structp png, png_infop info, size_t fileSize, const char* name, Buffers* buffers,
+            uint32_t* width, uint32_t* height, int* channels) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_set_user_limits(png, kLargestImageSide, kLargestImageSide);
+    png_read_info(png, info);
+
+    const int colourType = png_get_color_type(png, info);
+    const int depth = png_get_bit_depth(png, info);
+    const uint64_t rawBits = (uint64_t)png_get_image_width(png, info) * png_get_channels(png, info) * depth;
+    const uint64_t rawBytes = ((rawBits + 7) / 8) * png_get_image_height(png, info);
+    const uint64_t pixels = (uint64_t)png_get_image_width(png, info) * png_get_image_height(png, info);
+    if (pixels > kLargestPixelCount || rawBytes > kLargestInflation * (uint64_t)fileSize) return false;
+
+    if (colourType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
+    if (colourType == PNG_COLOR_TYPE_GRAY && depth < 8) png_set_expand_gray_1_2_4_to_8(png);
+    if (png_get_valid(png, info, PNG_INFO_tRNS)) png_set_tRNS_to_alpha(png);
+    if (depth == 16) png_set_strip_16(png);
+    if (depth < 8) png_set_packing(png);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+
+    *channels = png_get_channels(png, info);
+    if (*channels != 1 && *channels != 3 && *channels != 4) return false;
+    if (png_get_bit_depth(png, info) != 8) {
+        std::printf("File %s has bit depth %d.\n", name, png_get_bit_depth(png, info));
+        std::printf("Only bit depth of 8 is supported.\n");
+        return false;
+    }
+    const int updatedType = png_get_color_type(png, info);
+    if (updatedType != PNG_COLOR_TYPE_GRAY && updatedType != PNG_COLOR_TYPE_RGB &&
+        updatedType != PNG_COLOR_TYPE_RGB_ALPHA) {
+        std::printf("File %s has unsupported color type.\n", name);
+        std::printf("Types GRAY, RGB and RGB_ALPHA are supported.\n");
+        return false;
+    }
+
+    *width = png_get_image_width(png, info);
+    *height = png_get_image_height(png, info);
+    const size_t rowBytes = png_get_rowbytes(png, info);
+    if (*width == 0 || *height == 0 || rowBytes != (size_t)*width * (size_t)*channels) return false;
+    buffers->rows.resize(rowBytes * *height);
+    buffers->rowPointers.resize(*height);
+    for (uint32_t row = 0; row < *height; ++row) buffers->rowPointers[row] = &buffers->rows[rowBytes * row];
+    // What follows the pixel data is not needed, so it is not read.
+    png_read_image(png, buffers->rowPointers.data());
+    return true;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Public
+
+bool ReadPng(const uint8_t* data, size_t size, const char* name, int32_t colourKey, ImageBuffer& image) {
+    image.Free();
+    if (!data || size < 8 || png_sig_cmp(data, 0, 8) != 0) return false;
+
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, Fail, Ignore);
+    if (!png) return false;
+    png_infop info = png_create_info_struct(png);
+    if (!info) {
+        png_destroy_read_struct(&png, nullptr, nullptr);
+        return false;
+    }
+    MemorySource source{data, size, 0};
+    png_set_read_fn(png, &source, ReadFromMemory);
+
+    Buffers buffers;
+    uint32_t width = 0, height = 0;
+    int channels = 0;
+    bool decoded = false;
+    try {
+        decoded = Decode(png, info, size, name ? name : "", &buffers, &width, &height, &channels);
+    } catch (const std::bad_alloc&) {
+        decoded = false;
+    }
+    png_destroy_read_struct(&png, &info, nullptr);
+    if (!decoded) return false;
+
+    image.width = (int32_t)width;
+    image.height = (int32_t)height;
+    image.pixels.assign((size_t)width * height * 4, 0);
+    const uint8_t* in = buffers.rows.data();
+    uint8_t* out = image.pixels.data();
+    for (size_t i = 0, n = (size_t)width * height; i < n; ++i, in += channels, out += 4) {
+        if (channels == 4) {
+            std::memcpy(out, in, 4);
+        } else if (channels == 3) {
+            const int32_t colour = in[0] + 256 * in[1] + 65536 * in[2];
+            if (colourKey != kNoColourKey && colour == colourKey) continue;  // stays 0, 0, 0, 0
+            out[0] = in[0];
+            out[1] = in[1];
+            out[2] = in[2];
+            out[3] = 255;
+        } else {
+            out[0] = out[1] = out[2] = in[0];
+            out[3] = 255;
+        }
+    }
+    return true;
+}
