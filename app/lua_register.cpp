@@ -4,6 +4,7 @@
 void RegisterBindings(lua_State* L) {
     RegisterMainBindings(L);
     RegisterCoreBindings(L);
+    RegisterSoundBindings(L);
     RegisterGfx2dBindings(L);
     RegisterInputBindings(L);
     RegisterFilesBindings(L);
