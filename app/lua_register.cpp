@@ -4,7 +4,6 @@
 void RegisterBindings(lua_State* L) {
     RegisterMainBindings(L);
     RegisterCoreBindings(L);
-    RegisterSoundBindings(L);
     RegisterGfx2dBindings(L);
     RegisterInputBindings(L);
     RegisterFilesBindings(L);

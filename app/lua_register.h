@@ -10,7 +10,6 @@ void RegisterBindings(lua_State* L);
 // One register function per subsystem (app/lua_<subsystem>.cpp).
 void RegisterMainBindings(lua_State* L);
 void RegisterCoreBindings(lua_State* L);
-void RegisterSoundBindings(lua_State* L);
 void RegisterGfx2dBindings(lua_State* L);
 void RegisterInputBindings(lua_State* L);
 void RegisterFilesBindings(lua_State* L);

@@ -1,6 +1,5 @@
 // The one end of the program: shutdown in the fixed order, the end trace, exit.
 #include "core/engine.h"
-#include "sound/sound.h"
 #include "files/archive.h"
 #include "sound/sound.h"
 

@@ -1,7 +1,6 @@
 // Start-up: the settings become a window with its context, then the run-time
 // objects are created in their fixed order and a first frame is shown.
 #include "core/core_internal.h"
-#include "sound/sound.h"
 #include "files/archive.h"
 #include "gfx2d/gfx2d.h"
 #include "sound/sound.h"
@@ -55,7 +54,6 @@ bool StartUp(const char* commandLine, int showCommand, const char* title) {
 
     // Step 6: the input object, the sound object, the 256 sound-buffer slots,
     // the network record and the 3D engine object, in this order.
-    SoundCreate();
     CreateInput();
     SoundCreate();
 
@@ -66,7 +64,6 @@ bool StartUp(const char* commandLine, int showCommand, const char* title) {
     else WindowedSwitch(screen);
 
     // Step 9: input and sound initialise on the window.
-    SoundInitialise(engine.mainWindow);
     InitialiseInput(engine.mainWindow, engine.exclusiveMouse != 0);
     InputSetWindow(screen.window);
     SoundInitialise(engine.mainWindow);
