@@ -115,6 +115,8 @@ bool InitialiseInput(PlatformWindow* window, bool exclusive) {
         EnumerateJoysticks();
         FillPollingTable(*in);
         in->keyboardDevice = false;
+        // The program has no cursor of its own until the mouse mode shows one.
+        PlatformShowCursor(in->cursorShown != 0);
         return true;
     }
 

@@ -148,6 +148,18 @@ TEST(KeyboardPolling, WithoutAnInputSystemKeysPollThroughTheTable) {
     EXPECT_EQ(ReadCharacterCode(), 'A');
 }
 
+TEST(KeyboardPolling, WithoutAKeyboardDeviceTheTableIsUsedSilently) {
+    std::string dir = UseScratchTempDirectory();
+    PlatformSimulateInputFaults(kInputFaultNoKeyboard);
+    StartHeadless(0);
+    EXPECT_EQ(ReadErrorLog(dir), "");
+    EXPECT_FALSE(engine.input->keyboardDevice);
+    EXPECT_EQ(engine.input->keyTranslation[44], 89);
+    PressKey(kY);
+    EXPECT_EQ(KeyTest(kZ), 1.0);
+    EXPECT_EQ(KeyTest(kY), 0.0);
+}
+
 TEST(KeyboardDevice, AKeyboardThatCannotBeTakenIsLoggedAndRetaken) {
     std::string dir = UseScratchTempDirectory();
     PlatformSimulateInputFaults(kInputFaultKeyboardAcquire);
