@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "core/engine.h"
-#include "test_screen.h"
+#include "support/headless.h"
 
 static std::string ReadLog(const std::string& dir) {
     std::ifstream in(dir + "ErrorLog.txt", std::ios::binary);
@@ -64,7 +64,7 @@ TEST_F(EndOfProgram, WithoutDebugModeTheLogStaysEmpty) {
 TEST_F(EndOfProgram, EscapeIsIgnoredWhenSwitchedOffButAltF4AlwaysEnds) {
     EXPECT_EXIT(
         {
-            StartHeadless(0);
+            StartHeadless({320, 240, 0});
             SetEscapeEndsProgram(0);
             PlatformInjectKey(1, true);
             ShowScreen();

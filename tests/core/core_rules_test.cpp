@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/engine.h"
-#include "test_screen.h"
+#include "support/headless.h"
 
 static std::vector<int> tried;
 static int available = 0;  // the only sample count the fake chooser accepts

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/engine.h"
-#include "test_screen.h"
+#include "support/headless.h"
 
 static std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -78,7 +78,7 @@ TEST(Pacing, ALateFrameMovesToTheNextGridPointWithoutCatchUp) {
 
 TEST(Pacing, FrameRateZeroOrNegativeGivesTwoMilliseconds) {
     UseScratchTempDirectory();
-    StartHeadless(0);
+    StartHeadless({320, 240, 0});
     EXPECT_DOUBLE_EQ(engine.screen->framePeriod, 2.0);
     SetFrameRate(-5);
     EXPECT_DOUBLE_EQ(engine.screen->framePeriod, 2.0);
@@ -172,7 +172,7 @@ static void CountFrames() { ++framesSeen; }
 
 TEST(SetScreen, ResizesAndPresentsFiveFrames) {
     UseScratchTempDirectory();
-    StartHeadless(0);
+    StartHeadless({320, 240, 0});
     framesSeen = 0;
     SetFrameHook(CountFrames);
     SetScreen(400, 300, 0);
@@ -185,7 +185,7 @@ TEST(SetScreen, ResizesAndPresentsFiveFrames) {
 
 TEST(SetScreen, RefusedFullscreenModeFallsBackToWindowedAndLogs) {
     std::string dir = UseScratchTempDirectory();
-    StartHeadless(0);
+    StartHeadless({320, 240, 0});
     SetScreen(641, 479, 1);  // no display offers this mode
     EXPECT_EQ(engine.screen->fullscreenActive, 0);
     EXPECT_EQ(engine.fullscreen, 1);
@@ -194,7 +194,7 @@ TEST(SetScreen, RefusedFullscreenModeFallsBackToWindowedAndLogs) {
 
 TEST(StartUp, MultisampleRequestGetsAFormatOrFallsBackToPlain) {
     UseScratchTempDirectory();
-    StartHeadless(60, 4);
+    StartHeadless({320, 240, 60, 4});
     int inForce = engine.screen->multisampleInForce;
     EXPECT_TRUE(inForce == 0 || inForce == 4 || inForce == 2 || inForce == 1);
     EXPECT_EQ(engine.screen->glReady, 1);
