@@ -43,7 +43,8 @@ static bool Dot(int code, int column, int row) {
 }
 
 // The cell grid of the picture in a slot: 16 columns, and 16 rows when the
-// picture is taller than wide, else 8.
+// picture is at least as tall as wide (so a square picture holds 256 glyphs
+// in square cells), else 8.
 struct FontGeometry {
     int rows;
     int cellWidth, cellHeight;        // pixels
@@ -52,7 +53,7 @@ struct FontGeometry {
 
 static FontGeometry GeometryOf(const SpriteStore& store, int32_t slot) {
     FontGeometry g;
-    g.rows = store.imageHeight[slot] > store.imageWidth[slot] ? 16 : 8;
+    g.rows = FontRows(store, slot);
     g.cellWidth = store.imageWidth[slot] / 16;
     g.cellHeight = store.imageHeight[slot] / g.rows;
     g.cellU = SlotU(store, slot) / 16.0f;

@@ -14,6 +14,12 @@ SpriteStore* StoreForSlot(double slotNumber, int32_t& slot);
 float SlotU(const SpriteStore& store, int32_t slot);
 float SlotV(const SpriteStore& store, int32_t slot);
 
+// Glyph rows of the font picture in a slot: 16 when it is at least as tall as
+// wide, else 8.
+inline int FontRows(const SpriteStore& store, int32_t slot) {
+    return store.imageHeight[slot] >= store.imageWidth[slot] && store.imageHeight[slot] > 0 ? 16 : 8;
+}
+
 // Draws four vertices of (x, y, u, v) as a triangle fan; texture coordinates
 // only while a sprite is bound.
 void DrawFan2D(const float* vertices, int count);

@@ -13,6 +13,9 @@
 constexpr size_t kPolyFloats = 8;
 static std::vector<float> polyVertices;
 static size_t polyCount = 0;
+// The slot StartPoly bound (-1: none). EndPoly binds it again, so the polygon
+// keeps its texture however often it is drawn and whatever was drawn between.
+static int32_t polySlot = -1;
 
 // ---------------------------------------------------------------------------
 // Internal helpers
@@ -68,6 +71,7 @@ static void DrawPoints(const float* xy, int count, GLenum mode) {
 void StartPoly(double slotNumber) {
     if (!ActiveSpriteStore()) return;
     BindSprite(TruncateToInt(slotNumber), -1, false);
+    polySlot = boundSprite;
     if (polyVertices.capacity() / kPolyFloats < 9) GrowPolygonBuffer(8);
     polyCount = 0;
 }
@@ -76,12 +80,12 @@ void PolyVector(double x, double y, double tx, double ty, double colourNumber) {
     SpriteStore* store = ActiveSpriteStore();
     if (!store) return;
     float u = 0, v = 0;
-    if (boundSprite >= 0) {
-        const int32_t textureWidth = store->textureWidth[boundSprite];
-        const int32_t textureHeight = store->textureHeight[boundSprite];
+    if (polySlot >= 0) {
+        const int32_t textureWidth = store->textureWidth[polySlot];
+        const int32_t textureHeight = store->textureHeight[polySlot];
         // Picture pixels counted from the picture's top-left corner.
         if (textureWidth > 0) u = (float)(tx / textureWidth);
-        if (textureHeight > 0) v = (float)((store->imageHeight[boundSprite] - ty) / textureHeight);
+        if (textureHeight > 0) v = (float)((store->imageHeight[polySlot] - ty) / textureHeight);
     }
     const int32_t colour = TruncateToInt(colourNumber);
     const float f = store->alphaFactor;
@@ -102,6 +106,7 @@ void PolyVector(double x, double y, double tx, double ty, double colourNumber) {
 void EndPoly() {
     SpriteStore* store = ActiveSpriteStore();
     if (!store) return;
+    BindSprite(polySlot, -1, false);
     glEnable(GL_COLOR_MATERIAL);
     glEnable(GL_DITHER);
     glShadeModel(GL_SMOOTH);

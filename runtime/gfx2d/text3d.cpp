@@ -3,6 +3,7 @@
 // centred above it.
 #include <GL/gl.h>
 
+#include <cmath>
 #include <cstring>
 
 #include "core/engine.h"
@@ -23,7 +24,7 @@ static void DrawFacingText(SpriteStore& store, int32_t slot, const char* text, c
     const float right[3] = {m[0] * step, m[4] * step, m[8] * step};
     const float up[3] = {m[1] * step, m[5] * step, m[9] * step};
     const size_t length = std::strlen(text);
-    const int rows = store.imageHeight[slot] > store.imageWidth[slot] ? 16 : 8;
+    const int rows = FontRows(store, slot);
     const float cellU = SlotU(store, slot) / 16.0f, cellV = SlotV(store, slot) / (float)rows;
 
     BindSprite(slot, -1, false);
@@ -71,10 +72,13 @@ static void DrawProjectedText(const SpriteStore& store, int32_t font, const char
     const double windowZ = (clip[2] / clip[3] + 1.0) / 2.0;
 
     const int32_t slot = kFirstFontSlot + font;
-    const int rows = store.imageHeight[slot] > store.imageWidth[slot] ? 16 : 8;
+    const int rows = FontRows(store, slot);
     const double cellWidth = store.imageWidth[slot] / 16, cellHeight = store.imageHeight[slot] / rows;
-    const double x = windowX - view[0] - (double)std::strlen(text) * cellWidth / 2.0;
-    const double y = (view[1] + view[3]) - windowY - cellHeight;
+    // Print rounds up, so the last bits of the projection's rounding noise are
+    // dropped: a point on a pixel corner must not move a whole pixel.
+    auto snap = [](double v) { return std::round(v * 4096.0) / 4096.0; };
+    const double x = snap(windowX - view[0] - (double)std::strlen(text) * cellWidth / 2.0);
+    const double y = snap((view[1] + view[3]) - windowY - cellHeight);
 
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
