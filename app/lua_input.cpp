@@ -29,6 +29,14 @@ static int Lua_Waitkey(lua_State*) {
     return 0;
 }
 
+static int Lua_Input(lua_State* L) {
+    return GuardedBinding(L, [&] {
+        RuntimeString text = ArgText(L, 1);
+        TextEntry(text, ArgNumber(L, 2), ArgNumber(L, 3));
+        return PushText(L, text);
+    });
+}
+
 
 // ---------------------------------------------------------------------------
 // Mouse
@@ -104,6 +112,7 @@ static const LuaBinding inputBindings[] = {
     {"Lua_Readchar", Lua_Readchar},
     {"Lua_Anykey", Lua_Anykey},
     {"Lua_Waitkey", Lua_Waitkey},
+    {"Lua_Input", Lua_Input},
     {"Lua_Mouse", Lua_Mouse},
     {"Lua_Mouseaxis", Lua_Mouseaxis},
     {"Lua_Setmouse", Lua_Setmouse},
