@@ -1,14 +1,13 @@
 // Start-up: the settings become a window with its context, then the run-time
 // objects are created in their fixed order and a first frame is shown.
+#include <cstdio>
+
 #include "core/core_internal.h"
 #include "files/archive.h"
 #include "gfx2d/gfx2d.h"
-#include "sound/sound.h"
-
-#include <cmath>
-#include <cstdio>
-
 #include "input/input.h"
+#include "sound/sound.h"
+#include "strings/mathematics.h"
 
 // ---------------------------------------------------------------------------
 // Internal helpers
@@ -52,12 +51,14 @@ bool StartUp(const char* commandLine, int showCommand, const char* title) {
     // Step 5: a fresh error log.
     ErrorLogDelete();
 
-    // Step 6: the input object, the sound object, the 256 sound-buffer slots,
-    // the network record and the 3D engine object, in this order.
+    // Step 6: the input object, the sound object with the 256 sound-buffer
+    // slots, then the network record and the 3D engine object, which this
+    // runtime does not have yet.
     CreateInput();
     SoundCreate();
 
     // Step 7: the random generator, seeded from the clock.
+    RandomSeed((double)TruncateToInt(NowMilliseconds()));
 
     // Step 8: the display mode of the settings.
     if (engine.fullscreen) FullscreenSwitch(screen);
