@@ -1,16 +1,9 @@
-// Test support for the input suites: a real headless start-up with a scratch
-// temporary directory, the error log, and events pushed through the real queue.
+// Test support for the input suites: events pushed through the real queue.
+// The headless start-up and scratch directory come from support/headless.h.
 #pragma once
 
-#include <string>
+#include "support/headless.h"
 
-// Points TMPDIR at a fresh directory for this process and returns it ("/" ended).
-std::string UseScratchTempDirectory();
-// Runs the real start-up (320 x 240, the given frame rate, exclusive mouse or
-// not). Fails the test when no window with a context can be made.
-void StartHeadless(int frameRate = 60, bool exclusiveMouse = false);
-// The error log's content ("" when there is none).
-std::string ReadErrorLog(const std::string& dir);
 // Pushes a key press or release as a real key event.
 void PressKey(int key);
 void ReleaseKey(int key);

@@ -21,7 +21,7 @@ int StartWithPads(int count, unsigned faults = 0) {
         EXPECT_GE(id, 0);
         if (i == 0) first = id;
     }
-    StartHeadless(0);
+    StartHeadless({320, 240, 0});
     return first;
 }
 

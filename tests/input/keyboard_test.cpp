@@ -19,7 +19,7 @@ class Keyboard : public ::testing::Test {
 protected:
     void SetUp() override {
         dir = UseScratchTempDirectory();
-        StartHeadless(0);
+        StartHeadless({320, 240, 0});
     }
     std::string dir;
 };
@@ -116,8 +116,8 @@ TEST_F(Keyboard, KeyWaitReturnsOnAKeyPress) {
 TEST(KeyboardPolling, WithoutAnInputSystemKeysPollThroughTheTable) {
     std::string dir = UseScratchTempDirectory();
     PlatformSimulateInputFaults(kInputFaultNoInputSystem);
-    StartHeadless(0);
-    EXPECT_EQ(ReadErrorLog(dir), "No DX_Input\r\n");
+    StartHeadless({320, 240, 0});
+    EXPECT_EQ(ReadWholeFile(dir + "ErrorLog.txt"), "No DX_Input\r\n");
     ASSERT_NE(engine.input, nullptr);
     EXPECT_FALSE(engine.input->keyboardDevice);
     EXPECT_EQ(engine.input->keyTranslation[21], 90);
@@ -151,8 +151,8 @@ TEST(KeyboardPolling, WithoutAnInputSystemKeysPollThroughTheTable) {
 TEST(KeyboardPolling, WithoutAKeyboardDeviceTheTableIsUsedSilently) {
     std::string dir = UseScratchTempDirectory();
     PlatformSimulateInputFaults(kInputFaultNoKeyboard);
-    StartHeadless(0);
-    EXPECT_EQ(ReadErrorLog(dir), "");
+    StartHeadless({320, 240, 0});
+    EXPECT_EQ(ReadWholeFile(dir + "ErrorLog.txt"), "");
     EXPECT_FALSE(engine.input->keyboardDevice);
     EXPECT_EQ(engine.input->keyTranslation[44], 89);
     PressKey(kY);
@@ -163,8 +163,8 @@ TEST(KeyboardPolling, WithoutAKeyboardDeviceTheTableIsUsedSilently) {
 TEST(KeyboardDevice, AKeyboardThatCannotBeTakenIsLoggedAndRetaken) {
     std::string dir = UseScratchTempDirectory();
     PlatformSimulateInputFaults(kInputFaultKeyboardAcquire);
-    StartHeadless(0);
-    EXPECT_EQ(ReadErrorLog(dir), "No DX_KB\r\n");
+    StartHeadless({320, 240, 0});
+    EXPECT_EQ(ReadWholeFile(dir + "ErrorLog.txt"), "No DX_KB\r\n");
     EXPECT_TRUE(engine.input->keyboardDevice);
     PressKey(kA);
     EXPECT_EQ(KeyTest(kA), 0.0);
@@ -185,7 +185,7 @@ protected:
 TEST_F(FrameKeys, EscapeEndsTheProgramOnlyWhileSwitchedOn) {
     EXPECT_EXIT(
         {
-            StartHeadless(0);
+            StartHeadless({320, 240, 0});
             SetEscapeEndsProgram(0);
             PressKey(kEscape);
             ShowScreen();
@@ -196,13 +196,13 @@ TEST_F(FrameKeys, EscapeEndsTheProgramOnlyWhileSwitchedOn) {
             ErrorLogAppend("not reached");
         },
         ::testing::ExitedWithCode(0), "");
-    EXPECT_EQ(ReadErrorLog(dir), "survived escape\r\n");
+    EXPECT_EQ(ReadWholeFile(dir + "ErrorLog.txt"), "survived escape\r\n");
 }
 
 TEST_F(FrameKeys, AltF4AlwaysEndsTheProgram) {
     EXPECT_EXIT(
         {
-            StartHeadless(0);
+            StartHeadless({320, 240, 0});
             SetEscapeEndsProgram(0);
             PressKey(kLeftAlt);
             ShowScreen();
@@ -212,19 +212,19 @@ TEST_F(FrameKeys, AltF4AlwaysEndsTheProgram) {
             ErrorLogAppend("not reached");
         },
         ::testing::ExitedWithCode(0), "");
-    EXPECT_EQ(ReadErrorLog(dir), "alt alone\r\n");
+    EXPECT_EQ(ReadWholeFile(dir + "ErrorLog.txt"), "alt alone\r\n");
 }
 
 TEST_F(FrameKeys, EscapeEndsTheKeyWait) {
     EXPECT_EXIT(
         {
-            StartHeadless(0);
+            StartHeadless({320, 240, 0});
             PressKey(kEscape);
             KeyWait();
             ErrorLogAppend("not reached");
         },
         ::testing::ExitedWithCode(0), "");
-    EXPECT_EQ(ReadErrorLog(dir), "");
+    EXPECT_EQ(ReadWholeFile(dir + "ErrorLog.txt"), "");
 }
 
 }  // namespace

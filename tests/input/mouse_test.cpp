@@ -20,7 +20,7 @@ class SharedMouse : public ::testing::Test {
 protected:
     void SetUp() override {
         dir = UseScratchTempDirectory();
-        StartHeadless(0);
+        StartHeadless({320, 240, 0});
         // Settle the movement of start-up.
         ShowScreen();
         MouseAxis(0);
@@ -31,7 +31,7 @@ protected:
 TEST_F(SharedMouse, StartsShownWithoutADevice) {
     EXPECT_EQ(engine.input->cursorShown, 1);
     EXPECT_FALSE(engine.input->mouseDevice);
-    EXPECT_EQ(ReadErrorLog(dir), "");
+    EXPECT_EQ(ReadWholeFile(dir + "ErrorLog.txt"), "");
 }
 
 TEST_F(SharedMouse, MovementReadTwiceInAFrameIsTheSame) {
@@ -116,8 +116,8 @@ TEST_F(SharedMouse, HidingThePointerTakesNoDeviceButPinsTheCursor) {
 
 TEST(ExclusiveMouse, DeviceMovementAndWheelAddUp) {
     std::string dir = UseScratchTempDirectory();
-    StartHeadless(0, true);
-    EXPECT_EQ(ReadErrorLog(dir), "");
+    StartHeadless({320, 240, 0, 0, true});
+    EXPECT_EQ(ReadWholeFile(dir + "ErrorLog.txt"), "");
     ASSERT_TRUE(engine.input->mouseDevice);
     EXPECT_EQ(engine.input->cursorShown, 0);
     EXPECT_EQ(engine.input->mouseCooperation, 5);
@@ -155,8 +155,8 @@ TEST(ExclusiveMouse, DeviceMovementAndWheelAddUp) {
 TEST(ExclusiveMouse, AMouseThatCannotBeTakenIsLoggedAndReadsEmpty) {
     std::string dir = UseScratchTempDirectory();
     PlatformSimulateInputFaults(kInputFaultMouseAcquire);
-    StartHeadless(0, true);
-    EXPECT_EQ(ReadErrorLog(dir), "No DX_Mouse\r\n");
+    StartHeadless({320, 240, 0, 0, true});
+    EXPECT_EQ(ReadWholeFile(dir + "ErrorLog.txt"), "No DX_Mouse\r\n");
     PlatformPushMouseButton(engine.screen->window, 1, true);
     MouseReading reading;
     EXPECT_EQ(ReadMouse(reading), 0);
@@ -169,7 +169,7 @@ TEST(ExclusiveMouse, AMouseThatCannotBeTakenIsLoggedAndReadsEmpty) {
 TEST(MouseWithoutInputSystem, TheHiddenCursorIsPinnedAt200x200) {
     UseScratchTempDirectory();
     PlatformSimulateInputFaults(kInputFaultNoInputSystem);
-    StartHeadless(0, true);
+    StartHeadless({320, 240, 0, 0, true});
     EXPECT_FALSE(engine.input->mouseDevice);
     EXPECT_EQ(engine.input->cursorShown, 0);
     int wx, wy, ww, wh;

@@ -52,7 +52,7 @@ class TextEntryTest : public ::testing::Test {
 protected:
     void SetUp() override {
         UseScratchTempDirectory();
-        StartHeadless(0);
+        StartHeadless({320, 240, 0});
         script.clear();
         nextEvent = 0;
         framesSeen = 0;

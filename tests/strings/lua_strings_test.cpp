@@ -2,53 +2,23 @@
 // the real program, checked by what they print and how the program ends.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
+
+#include "support/headless.h"
 
 namespace {
 
-struct RunResult {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 class Script : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/revev-strings-XXXXXX";
-        dir = mkdtemp(pattern);
-        setenv("TMPDIR", dir.c_str(), 1);
+    void SetUp() override { dir = UseScratchTempDirectory(); }
+
+    ProgramRun RunFile(const std::string& path) {
+        return RunProgram("--frames 1 --script '" + path + "'", dir);
     }
 
-    RunResult RunFile(const std::string& path) {
-        std::string out = dir + "/stdout.txt", err = dir + "/stderr.txt";
-        std::string command = std::string("'") + REVEV_BINARY + "' --frames 1 --script '" + path +
-                              "' >'" + out + "' 2>'" + err + "'";
-        RunResult run;
-        int status = std::system(command.c_str());
-        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        run.out = ReadAll(out);
-        run.err = ReadAll(err);
-        return run;
-    }
-
-    RunResult RunText(const std::string& text) {
-        std::string path = dir + "/script.lua";
-        std::ofstream(path) << text;
-        return RunFile(path);
+    ProgramRun RunText(const std::string& text) {
+        WriteWholeFile(dir + "script.lua", text);
+        return RunFile(dir + "script.lua");
     }
 
     std::string dir;
@@ -57,7 +27,7 @@ protected:
 }  // namespace
 
 TEST_F(Script, SplitsTextAndUsesArrays) {
-    RunResult run = RunFile(REVEV_SOURCE_DIR "/tests/strings/split_text.lua");
+    ProgramRun run = RunFile(REVEV_SOURCE_DIR "/tests/strings/split_text.lua");
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.err.find("revev: script"), std::string::npos) << run.err;
     const char* expected =
@@ -78,7 +48,7 @@ TEST_F(Script, SplitsTextAndUsesArrays) {
 }
 
 TEST_F(Script, BadIndexEndsTheProgramAtOnce) {
-    RunResult run = RunText(
+    ProgramRun run = RunText(
         "local a = Lua_Numberarray(3)\n"
         "print('before')\n"
         "print(Lua_Get(a, 3))\n"
@@ -95,7 +65,7 @@ TEST_F(Script, BadIndexEndsTheProgramAtOnce) {
 
 TEST_F(Script, WrongArgumentKindIsAScriptError) {
     // Not an array: a Lua error the program reports, and frames go on.
-    RunResult run = RunText("print('start')\nLua_Splittext('a,b', {}, ',')\nprint('unreached')\n");
+    ProgramRun run = RunText("print('start')\nLua_Splittext('a,b', {}, ',')\nprint('unreached')\n");
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.err.find("Lua_Splittext"), std::string::npos) << run.err;
     EXPECT_EQ(run.out.find("unreached"), std::string::npos);
