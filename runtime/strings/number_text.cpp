@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "strings/runtime_string.h"
 
@@ -138,9 +139,9 @@ RuntimeString FormatNumber(double width, double decimals, double value) {
     // The digits first, at whatever length they need, then padding to the
     // field width, then the cut at 255 so no width or precision can overflow.
     int needed = std::snprintf(nullptr, 0, "%.*f", places, value);
-    std::string body((size_t)(needed > 0 ? needed : 0) + 1, '\0');
-    std::snprintf(body.data(), body.size(), "%.*f", places, value);
-    body.resize((size_t)(needed > 0 ? needed : 0));
+    std::vector<char> digits((size_t)(needed > 0 ? needed : 0) + 1, '\0');
+    std::snprintf(digits.data(), digits.size(), "%.*f", places, value);
+    std::string body(digits.data());
 
     size_t field = (size_t)(fieldWidth < 0 ? -fieldWidth : fieldWidth);
     if (field > body.size()) {
