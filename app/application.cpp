@@ -9,9 +9,11 @@ extern "C" {
 }
 
 #include <cstdio>
+#include <cstdlib>
 #include <set>
 
 #include "core/engine.h"
+#include "gfx2d/gfx2d.h"
 #include "lua_register.h"
 
 // ---------------------------------------------------------------------------
@@ -20,6 +22,12 @@ extern "C" {
 static std::set<std::string> reportedErrors;
 static long frameLimit = 0;
 static long framesShown = 0;
+
+// --screenshot: every frame is read back just before it is shown (the swap
+// leaves the back buffer undefined), and the last one is written at the end.
+static std::string screenshotFile;
+static ScreenPixels lastFrame;
+static bool frameCaptured = false;
 
 // ---------------------------------------------------------------------------
 // Internal helpers
@@ -37,6 +45,18 @@ static void CountFrame() {
         engine.errorNumber = 0;
         engine.errorLine = engine.currentLine;
         EndProgram();
+    }
+}
+
+static void CaptureFrame() { frameCaptured = ReadScreenPixels(lastFrame); }
+
+// Runs at the program's end, whichever way it ends (the runtime's end of
+// program exits the process).
+static void SaveScreenshot() {
+    if (!frameCaptured) {
+        std::fprintf(stderr, "revev: no frame was shown; no screenshot saved\n");
+    } else if (WriteScreenPixels(screenshotFile.c_str(), lastFrame) != 1.0) {
+        std::fprintf(stderr, "revev: cannot write the screenshot %s\n", screenshotFile.c_str());
     }
 }
 
@@ -94,6 +114,11 @@ int RunApplication(const ApplicationOptions& options, const char* commandLine) {
 
     frameLimit = options.frames;
     SetFrameHook(CountFrame);
+    if (!options.screenshot.empty()) {
+        screenshotFile = options.screenshot;
+        SetPresentHook(CaptureFrame);
+        std::atexit(SaveScreenshot);
+    }
     for (;;) {
         RuntimeString script(options.script.c_str());
         RunScriptFile(L, script.Text());

@@ -1,6 +1,7 @@
 // Lua bindings of the 2D graphics beyond the seven main ones: normal maps,
 // colour keys, sprite sizes, the alpha mode, stretched, zoomed and rotated
-// sprites, polygons, primitives, tiled records, 3D sprites and fonts.
+// sprites, polygons, primitives, tiled records, 3D sprites and fonts; grabs,
+// read-back, sprite collision, image saving and off-screen surfaces.
 extern "C" {
 #include <lua.h>
 }
@@ -139,6 +140,54 @@ static int Lua_Label(lua_State* L) {
 }
 
 // ---------------------------------------------------------------------------
+// Bindings: grab, read-back, collision, saving and off-screen surfaces
+
+static int Lua_Grabsprite(lua_State* L) {
+    return GuardedBinding(L, [&] {
+        return PushNumber(L, GrabSprite(ArgNumber(L, 1), ArgNumber(L, 2), ArgNumber(L, 3), ArgNumber(L, 4),
+                                        ArgNumber(L, 5)));
+    });
+}
+
+static int Lua_Grabbackground(lua_State* L) {
+    return GuardedBinding(L, [&] {
+        GrabBackground(ArgNumber(L, 1));
+        return 0;
+    });
+}
+
+static int Lua_Getpixel(lua_State* L) { return PushNumber(L, GetPixel(ArgNumber(L, 1), ArgNumber(L, 2))); }
+
+static int Lua_Spritecollision(lua_State* L) {
+    return GuardedBinding(L, [&] {
+        return PushNumber(L, SpriteCollision(ArgNumber(L, 1), ArgNumber(L, 2), ArgNumber(L, 3), ArgNumber(L, 4),
+                                             ArgNumber(L, 5), ArgNumber(L, 6)));
+    });
+}
+
+static int Lua_Savescreen(lua_State* L) {
+    return GuardedBinding(L, [&] { return PushNumber(L, SaveScreen(ArgText(L, 1).Text())); });
+}
+
+static int Lua_Savesprite(lua_State* L) {
+    return GuardedBinding(L, [&] { return PushNumber(L, SaveSprite(ArgText(L, 1).Text(), ArgNumber(L, 2))); });
+}
+
+static int Lua_Createscreen(lua_State* L) {
+    return GuardedBinding(L, [&] {
+        CreateScreen(ArgNumber(L, 1), ArgNumber(L, 2), ArgNumber(L, 3), ArgNumber(L, 4));
+        return 0;
+    });
+}
+
+static int Lua_Usescreen(lua_State* L) {
+    return GuardedBinding(L, [&] {
+        UseScreen(ArgNumber(L, 1));
+        return 0;
+    });
+}
+
+// ---------------------------------------------------------------------------
 // Registration
 
 static const LuaBinding gfx2dBindings[] = {
@@ -163,6 +212,14 @@ static const LuaBinding gfx2dBindings[] = {
     {"Lua_Getfontsize", Lua_Getfontsize},
     {"Lua_Printnumber", Lua_Printnumber},
     {"Lua_Label", Lua_Label},
+    {"Lua_Grabsprite", Lua_Grabsprite},
+    {"Lua_Grabbackground", Lua_Grabbackground},
+    {"Lua_Getpixel", Lua_Getpixel},
+    {"Lua_Spritecollision", Lua_Spritecollision},
+    {"Lua_Savescreen", Lua_Savescreen},
+    {"Lua_Savesprite", Lua_Savesprite},
+    {"Lua_Createscreen", Lua_Createscreen},
+    {"Lua_Usescreen", Lua_Usescreen},
     {nullptr, nullptr},
 };
 

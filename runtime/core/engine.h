@@ -199,6 +199,9 @@ double FrameDuration();
 double RunningTime();
 // Test hook: called after each ShowScreen, e.g. to end after N frames.
 void SetFrameHook(void (*hook)());
+// Called in Present just before the swap, with the frame to be shown in the
+// back buffer (any off-screen surface already ended); null for none.
+void SetPresentHook(void (*hook)());
 
 // ---------------------------------------------------------------------------
 // End of program and error log (shutdown.cpp, errorlog.cpp)

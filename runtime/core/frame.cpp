@@ -11,6 +11,7 @@
 // State
 
 static void (*frameHook)() = nullptr;
+static void (*presentHook)() = nullptr;
 
 // ---------------------------------------------------------------------------
 // Internal helpers
@@ -39,6 +40,8 @@ static bool DispatchOne() {
 
 void SetFrameHook(void (*hook)()) { frameHook = hook; }
 
+void SetPresentHook(void (*hook)()) { presentHook = hook; }
+
 int MessagePump(OpenGLZadudedo&) {
     while (DispatchOne()) {
     }
@@ -46,7 +49,9 @@ int MessagePump(OpenGLZadudedo&) {
 }
 
 double Present(OpenGLZadudedo& screen) {
-    // Drawing into an off-screen surface ends here.
+    // A frame is never shown while drawing goes into an off-screen surface.
+    EndActiveSurface();
+    if (presentHook) presentHook();
     PlatformSwapBuffers(screen.window);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "gfx2d/gfx2d.h"
 #include "input/input.h"
 
 // ---------------------------------------------------------------------------
@@ -204,7 +205,7 @@ bool CreateWindowAndContext(void* instance, int width, int height, int colourBit
     screen.nextFrameDeadline = NowMilliseconds();
 
     LoadExtensionEntryPoints();
-    // Framebuffer-object entry points of the off-screen surfaces load here.
+    LoadFramebufferEntryPoints();
 
     PlatformShowWindow(screen.window, true);
     ApplyGlDefaults(screen, 0, 0, 0, 0);

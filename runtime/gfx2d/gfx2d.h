@@ -36,6 +36,19 @@ struct TiledImage {
     int32_t rowCount;
 };
 
+constexpr int kSurfaceCount = 32;  // off-screen surfaces 0 to 31
+
+// An off-screen surface: a framebuffer object drawing into a sprite slot's
+// texture, with a depth renderbuffer. Width or height 0: no framebuffer object,
+// the surface is emulated in the back buffer's corner. Slot -1: never created.
+struct SurfaceRecord {
+    uint32_t framebuffer = 0;
+    uint32_t depthBuffer = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t slot = -1;
+};
+
 // The sprite store, owned by the screen object (`OpenGLZadudedo::sprites`).
 // Slot arrays are parallel: one entry per slot in each. An empty slot has
 // texture names 0, texture sizes -1 (0 before first use), image sizes 0 and no
@@ -52,6 +65,10 @@ struct SpriteStore {
     uint8_t* alphaMask[kSpriteSlots];
 
     TiledImage tiledImages[kTiledRecords];
+
+    SurfaceRecord surfaces[kSurfaceCount];
+    int32_t currentSurface = -1;         // -1: drawing goes to the back buffer
+    uint8_t currentSurfaceEmulated = 0;  // the active surface lives in the back buffer's corner
 
     int32_t spriteColourKey = kDefaultSpriteColourKey;  // sprite loading and 2D drawing
     int32_t fontColourKey = 0;                          // black font pixels are transparent
@@ -238,3 +255,98 @@ void PrintWithFont(int32_t font, const char* text, double x, double y, double z)
 // Text at a 3D point: facing the camera with a size other than 0, else
 // projected to the screen and printed centred above the point.
 void PrintAt3D(double font, const char* text, double x, double y, double z, double size);
+
+// ---------------------------------------------------------------------------
+// Grab, read-back, sprite collision and image saving
+//
+// These read what drawing lands in: the back buffer, or the framebuffer
+// object of the active off-screen surface (whose corner is then the 2D
+// origin). Coordinates are from the top-left corner, y downward.
+
+// Copies the w x h rectangle at (x, y) into the slot: texture sides are powers
+// of two of at least 32, a texture of the same size is reused; the slot loses
+// its mipmapped twin and alpha mask. Without frame-buffer alpha, pixels of the
+// sprite colour key (black when the key is 0) become transparent; with it, the
+// alpha is copied. w and h are held to 0..largest texture size. Returns 1
+// (also when the slot is outside 0..65535, which changes nothing).
+double GrabSprite(double slot, double x, double y, double w, double h);
+// Copies the whole screen into tiled record n (0..15; others do nothing) in
+// tiles of the largest texture size up to 512, reusing tiles of that size.
+void GrabBackground(double record = 0);
+// Colour of one pixel as red + 256 green + 65536 blue; 0 outside the screen.
+double GetPixel(double x, double y);
+// 1 when the two sprites drawn at (xa, ya) and (xb, yb) share a pixel where
+// neither is fully transparent, else 0 (also for empty or invalid slots).
+// Each slot's alpha mask is read from the GL once and kept.
+double SpriteCollision(double a, double xa, double ya, double b, double xb, double yb);
+
+// A picture read back for saving: blue, green, red bytes, rows from the
+// bottom, `rowLength` pixels per row, and the sprite colour key of the moment.
+struct ScreenPixels {
+    std::vector<uint8_t> bgr;
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t rowLength = 0;
+    int32_t colourKey = kNoColourKey;
+};
+// Reads the whole screen as SaveScreen does. False when there is no GL
+// context or no memory.
+bool ReadScreenPixels(ScreenPixels& shot);
+// Writes a read-back picture as WriteImage does: 1 on success, 0 on failure.
+double WriteScreenPixels(const char* file, const ScreenPixels& shot);
+// True when the name is longer than 4 characters and ends in ".png", any case.
+bool IsPngFileName(const char* file);
+// The image writer: BGR pixels with rows from the bottom, `rowLength` pixels
+// per row, written as an 8-bit RGBA PNG when IsPngFileName, else as a 24-bit
+// BMP (rows padded to 4 bytes). BMP: pixels of the key colour are written as
+// red 255, green 0, blue 128. PNG: when the key's red byte is not 0, pixels of
+// the key colour become transparent. A key of -1 changes no pixel. Returns 1,
+// or 0 when the picture is empty, the file cannot be written or libpng fails.
+int WriteImage(const char* file, const uint8_t* bgr, int32_t width, int32_t height, int32_t rowLength,
+               int32_t colourKey);
+// Writes the whole screen to the file; 1 on success, 0 on failure.
+double SaveScreen(const char* file);
+// Writes the slot's picture (its image size) to the file; 1 on success, 0 on
+// failure or for an empty slot.
+double SaveSprite(const char* file, double slot);
+// Test hook: the frame buffer's alpha bits as the grab sees them; -1 asks the
+// GL again.
+void OverrideFrameBufferAlphaBits(int bits);
+
+// ---------------------------------------------------------------------------
+// Off-screen surfaces
+
+// The framebuffer-object entry points, each null when missing.
+struct FramebufferEntryPoints {
+    void (*glBindRenderbufferEXT)(unsigned target, unsigned renderbuffer) = nullptr;
+    void (*glDeleteRenderbuffersEXT)(int n, const unsigned* renderbuffers) = nullptr;
+    void (*glGenRenderbuffersEXT)(int n, unsigned* renderbuffers) = nullptr;
+    void (*glRenderbufferStorageEXT)(unsigned target, unsigned format, int width, int height) = nullptr;
+    void (*glBindFramebufferEXT)(unsigned target, unsigned framebuffer) = nullptr;
+    void (*glDeleteFramebuffersEXT)(int n, const unsigned* framebuffers) = nullptr;
+    void (*glGenFramebuffersEXT)(int n, unsigned* framebuffers) = nullptr;
+    unsigned (*glCheckFramebufferStatusEXT)(unsigned target) = nullptr;
+    void (*glFramebufferTexture2DEXT)(unsigned target, unsigned attachment, unsigned textureTarget,
+                                      unsigned texture, int level) = nullptr;
+    void (*glFramebufferRenderbufferEXT)(unsigned target, unsigned attachment, unsigned renderbufferTarget,
+                                         unsigned renderbuffer) = nullptr;
+};
+extern FramebufferEntryPoints fboEntryPoints;
+
+// Looks the ten entry points up for the current context when it offers
+// GL_EXT_framebuffer_object. With the environment variable REVEV_NO_FBO set
+// (and not "0") all stay null, so surfaces are emulated.
+void LoadFramebufferEntryPoints();
+// Creates surface n (0..31; other numbers do nothing) drawing into `slot`,
+// whose picture becomes w x h of transparent black (texture sides powers of
+// two of at least 2). The surface gets a framebuffer object when every entry
+// point is there and the framebuffer is complete, else it is emulated.
+// Re-creating the active surface ends it first.
+void CreateScreen(double surface, double slot, double w, double h);
+// A negative number ends the active surface and resets the GL defaults to the
+// whole screen; 0..31 makes that surface the drawing target (a surface never
+// created, and other numbers, do nothing).
+void UseScreen(double surface);
+// The present step: ends the active surface, if any, so the frame shown is
+// the window's.
+void EndActiveSurface();
