@@ -10,7 +10,25 @@
 #include "gfx2d/gfx2d_internal.h"
 
 // ---------------------------------------------------------------------------
+// State
+
+// Whether texturing on unit 1 is known to be off. Switching texture units
+// makes the GL flush its queued work, so the switch to unit 1 is skipped
+// while nothing can have turned it on since the bind that turned it off.
+static bool unit1KnownOff = false;
+
+// ---------------------------------------------------------------------------
 // Internal helpers
+
+// Texturing off on unit 1, unit 0 active (multitexture only).
+static void TurnOffUnit1() {
+    if (!unit1KnownOff) {
+        glExt.glActiveTextureARB(GL_TEXTURE1);
+        glDisable(GL_TEXTURE_2D);
+        unit1KnownOff = true;
+    }
+    glExt.glActiveTextureARB(GL_TEXTURE0);
+}
 
 static uint32_t TextureOf(const SpriteStore& store, int32_t slot, bool mipmapped, const uint32_t* nameTable) {
     if (nameTable) return nameTable[slot];
@@ -88,14 +106,15 @@ void BindSprite(int32_t slot, int32_t secondSlot, bool mipmapped, const uint32_t
         glEnable(GL_TEXTURE_2D);
         return;
     }
-    glExt.glActiveTextureARB(GL_TEXTURE1);
     if (slot >= 0 && secondSlot >= 0) {
+        glExt.glActiveTextureARB(GL_TEXTURE1);
         glBindTexture(GL_TEXTURE_2D, TextureOf(*store, slot, mipmapped, nameTable));
         glEnable(GL_TEXTURE_2D);
+        unit1KnownOff = false;
+        glExt.glActiveTextureARB(GL_TEXTURE0);
     } else {
-        glDisable(GL_TEXTURE_2D);
+        TurnOffUnit1();
     }
-    glExt.glActiveTextureARB(GL_TEXTURE0);
     if (slot < 0) {
         glDisable(GL_TEXTURE_2D);
         return;
@@ -182,11 +201,7 @@ void DrawTiledImage(double recordNumber) {
     const TiledImage& tiles = store->tiledImages[record];
 
     glDisable(GL_ALPHA_TEST);
-    if (glExt.glActiveTextureARB) {
-        glExt.glActiveTextureARB(GL_TEXTURE1);
-        glDisable(GL_TEXTURE_2D);
-        glExt.glActiveTextureARB(GL_TEXTURE0);
-    }
+    if (glExt.glActiveTextureARB) TurnOffUnit1();
     glEnable(GL_TEXTURE_2D);
     boundSprite = 0;
 
@@ -253,9 +268,12 @@ void DrawVertexList(const float* vertices, int count, unsigned mode) {
     glDisableClientState(GL_VERTEX_ARRAY);
 }
 
+void ForgetTextureUnitState() { unit1KnownOff = false; }
+
 void ResetFrameDrawing() {
     SpriteStore* store = ActiveSpriteStore();
     if (!store) return;
+    ForgetTextureUnitState();
     store->alphaFactor = 1.0f;
     const TiledImage& background = store->tiledImages[0];
     if (background.columnCount > 0 && background.rowCount > 0) DrawTiledImage(0);

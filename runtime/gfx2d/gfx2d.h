@@ -208,6 +208,10 @@ void GetSpriteSize(double slot, double& width, double& height);
 // The texture is nameTable[slot] when a table is given, else the mipmapped
 // twin when asked, else the plain texture. Sets `boundSprite`.
 void BindSprite(int32_t slot, int32_t secondSlot, bool mipmapped, const uint32_t* nameTable = nullptr);
+// BindSprite remembers that it turned texturing off on unit 1 and then skips
+// that unit. Code that turns unit 1 on without BindSprite calls this first.
+// The frame routine's reset and a new store forget it too.
+void ForgetTextureUnitState();
 // Blending and intensity: 0 opaque, negative alpha blending, positive
 // additive; the intensity |a| is at most 1.
 void AlphaMode(double a);

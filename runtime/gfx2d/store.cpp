@@ -64,6 +64,7 @@ static void ReleaseStore(OpenGLZadudedo& screen) {
     delete screen.sprites;
     screen.sprites = nullptr;
     boundSprite = -1;
+    ForgetTextureUnitState();
 }
 
 static int32_t LargestTextureSide() {
