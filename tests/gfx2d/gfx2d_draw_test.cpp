@@ -294,10 +294,20 @@ TEST_F(Draw, BindingWorksWithAndWithoutMultitexture) {
     active(GL_TEXTURE0);
     EXPECT_EQ((uint32_t)unit0, ActiveSpriteStore()->plainTexture[12]);
     EXPECT_EQ((uint32_t)unit1, ActiveSpriteStore()->plainTexture[11]);
-    // The mipmapped twin when asked.
+    // The mipmapped twin when asked; unit 1 is off again.
     BindSprite(11, -1, true);
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &unit0);
     EXPECT_EQ((uint32_t)unit0, ActiveSpriteStore()->mipTexture[11]);
+    active(GL_TEXTURE1);
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+    // Unit 1 turned on behind the binding's back is turned off once forgotten.
+    glEnable(GL_TEXTURE_2D);
+    active(GL_TEXTURE0);
+    ForgetTextureUnitState();
+    BindSprite(11, -1, false);
+    active(GL_TEXTURE1);
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+    active(GL_TEXTURE0);
     BindSprite(-1, -1, false);
 }
 
