@@ -1,8 +1,9 @@
 // The 2D graphics: the sprite store of the screen object (sprite slots with
 // their textures, font slots, tiled image records, colour keys), the BMP and
-// PNG readers, the texture upload, sprite and primitive drawing, and bitmap
-// fonts with text output. Coordinates have their origin at the top-left
-// corner, y downward, one unit per pixel.
+// PNG readers, the texture upload, sprite and primitive drawing, bitmap fonts
+// with text output, grabs and read-back with sprite collision, the image
+// writer, and off-screen surfaces. Coordinates have their origin at the
+// top-left corner, y downward, one unit per pixel.
 #pragma once
 
 #include <cstddef>

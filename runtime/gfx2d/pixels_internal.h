@@ -28,11 +28,15 @@ int32_t LargestTextureSide();
 // The grab of GrabSprite on an already checked slot and store.
 void GrabIntoSlot(SpriteStore& store, int32_t slot, int32_t x, int32_t y, int32_t w, int32_t h);
 
-// Keeps the 2D texture binding across an operation that binds its own.
+// Keeps the 2D texture binding across an operation that binds its own. A
+// texture the operation deleted is not bound again: that would make a new,
+// empty texture of the old name.
 class KeepTextureBinding {
 public:
     KeepTextureBinding() { glGetIntegerv(GL_TEXTURE_BINDING_2D, &name); }
-    ~KeepTextureBinding() { glBindTexture(GL_TEXTURE_2D, (GLuint)name); }
+    ~KeepTextureBinding() {
+        if (name == 0 || glIsTexture((GLuint)name)) glBindTexture(GL_TEXTURE_2D, (GLuint)name);
+    }
     KeepTextureBinding(const KeepTextureBinding&) = delete;
     KeepTextureBinding& operator=(const KeepTextureBinding&) = delete;
 
