@@ -12,6 +12,8 @@
 
 #include <cstdint>
 
+#include "strings/array_shape.h"
+
 class NumberArray {
 public:
     NumberArray();
@@ -33,7 +35,7 @@ public:
     // Dimensions to (count) and copies the list in.
     void FillFromList(uint32_t count, const double* list);
     // Size of dimension 0..3 (truncated number); 0 for any other number.
-    double Bounds(double dimension) const;
+    double Bounds(double dimension) const { return shape.Bounds(dimension); }
 
     // The element, for reading or writing. Every index must be 0 or more and
     // below its dimension's size (an index of a dimension of size 0 must be
@@ -44,8 +46,8 @@ public:
 
     // Size of dimension d (0..3) as dimensioned; 0 for another d or a
     // negative size.
-    uint32_t DimensionSize(int d) const;
-    int32_t DimensionCount() const { return dimensionCount; }
+    uint32_t DimensionSize(int d) const { return shape.DimensionSize(d); }
+    int32_t DimensionCount() const { return shape.dimensionCount; }
     int32_t Capacity() const { return capacity; }
     // The raw elements in storage order (null before the first dimensioning).
     const double* Data() const { return data; }
@@ -53,14 +55,10 @@ public:
 
 private:
     static constexpr int kInline = 16;
-    int64_t Place(int64_t i, int64_t j, int64_t k, int64_t l) const;
-    bool Valid(int64_t i, int64_t j, int64_t k, int64_t l) const;
     void ReleaseStorage();
 
     double* data;
     double inlineStore[kInline];
-    int32_t stride1, stride2, stride3;
-    int32_t size[4];
-    int32_t dimensionCount;
+    ArrayShape shape;
     int32_t capacity;
 };

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "strings/array_shape.h"
 #include "strings/runtime_string.h"
 
 class TextArray {
@@ -20,25 +21,20 @@ public:
     // memory runs out.
     void Dimension(double d0, double d1 = 0, double d2 = 0, double d3 = 0);
     // Size of dimension 0..3 (truncated number); 0 for any other number.
-    double Bounds(double dimension) const;
+    double Bounds(double dimension) const { return shape.Bounds(dimension); }
     // The element, with NumberArray's bounds test: fatal error 9 on a bad
     // index or an array never dimensioned.
     RuntimeString& At(int64_t i, int64_t j = 0, int64_t k = 0, int64_t l = 0);
     const RuntimeString& At(int64_t i, int64_t j = 0, int64_t k = 0, int64_t l = 0) const;
 
     // Size of dimension d (0..3); 0 for another d or a negative size.
-    uint32_t DimensionSize(int d) const;
-    int32_t DimensionCount() const { return dimensionCount; }
+    uint32_t DimensionSize(int d) const { return shape.DimensionSize(d); }
+    int32_t DimensionCount() const { return shape.dimensionCount; }
     int32_t Capacity() const { return capacity; }
 
 private:
-    bool Valid(int64_t i, int64_t j, int64_t k, int64_t l) const;
-    int64_t Place(int64_t i, int64_t j, int64_t k, int64_t l) const;
-
     RuntimeString* data;  // new[]-allocated: the block knows its element count
-    int32_t stride1, stride2, stride3;
-    int32_t size[4];
-    int32_t dimensionCount;
+    ArrayShape shape;
     int32_t capacity;
 };
 
