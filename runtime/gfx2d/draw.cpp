@@ -1,6 +1,6 @@
-// Sprite drawing: the bind operation, the alpha mode, sprites at their size,
-// stretched, zoomed and rotated, tiled records, sprites at a 3D position and
-// the vertex-list draw used by text.
+// Sprite drawing: the alpha mode, sprites at their size, stretched, zoomed
+// and rotated, tiled records, sprites at a 3D position and the vertex-list
+// draw used by text.
 #include <GL/gl.h>
 
 #include <algorithm>
@@ -10,30 +10,7 @@
 #include "gfx2d/gfx2d_internal.h"
 
 // ---------------------------------------------------------------------------
-// State
-
-// Whether texturing on unit 1 is known to be off. Switching texture units
-// makes the GL flush its queued work, so the switch to unit 1 is skipped
-// while nothing can have turned it on since the bind that turned it off.
-static bool unit1KnownOff = false;
-
-// ---------------------------------------------------------------------------
 // Internal helpers
-
-// Texturing off on unit 1, unit 0 active (multitexture only).
-static void TurnOffUnit1() {
-    if (!unit1KnownOff) {
-        glExt.glActiveTextureARB(GL_TEXTURE1);
-        glDisable(GL_TEXTURE_2D);
-        unit1KnownOff = true;
-    }
-    glExt.glActiveTextureARB(GL_TEXTURE0);
-}
-
-static uint32_t TextureOf(const SpriteStore& store, int32_t slot, bool mipmapped, const uint32_t* nameTable) {
-    if (nameTable) return nameTable[slot];
-    return mipmapped ? store.mipTexture[slot] : store.plainTexture[slot];
-}
 
 // The quad of DrawSprite: top-left (x, y), size w x h, picture corner (u, v).
 static void SpriteQuad(float x, float y, float w, float h, float u, float v) {
@@ -83,45 +60,7 @@ void SizeVertexList(std::vector<float>& list, size_t needed, size_t floatsPerVer
 }
 
 // ---------------------------------------------------------------------------
-// Public: bind and alpha mode
-
-void BindSprite(int32_t slot, int32_t secondSlot, bool mipmapped, const uint32_t* nameTable) {
-    SpriteStore* store = ActiveSpriteStore();
-    if (!store) return;
-    // Numbers outside the store count as none.
-    if (slot >= kSpriteSlots) slot = -1;
-    if (secondSlot >= kSpriteSlots) secondSlot = -1;
-    boundSprite = slot;
-    store->boundSlot = slot;
-    store->boundSecondSlot = secondSlot;
-    store->boundMipmapped = mipmapped ? 1 : 0;
-
-    if (!glExt.glActiveTextureARB) {
-        if (slot < 0) {
-            glDisable(GL_TEXTURE_2D);
-            glEnable(GL_COLOR_MATERIAL);
-            return;
-        }
-        glBindTexture(GL_TEXTURE_2D, TextureOf(*store, slot, mipmapped, nameTable));
-        glEnable(GL_TEXTURE_2D);
-        return;
-    }
-    if (slot >= 0 && secondSlot >= 0) {
-        glExt.glActiveTextureARB(GL_TEXTURE1);
-        glBindTexture(GL_TEXTURE_2D, TextureOf(*store, slot, mipmapped, nameTable));
-        glEnable(GL_TEXTURE_2D);
-        unit1KnownOff = false;
-        glExt.glActiveTextureARB(GL_TEXTURE0);
-    } else {
-        TurnOffUnit1();
-    }
-    if (slot < 0) {
-        glDisable(GL_TEXTURE_2D);
-        return;
-    }
-    glBindTexture(GL_TEXTURE_2D, TextureOf(*store, secondSlot >= 0 ? secondSlot : slot, mipmapped, nameTable));
-    glEnable(GL_TEXTURE_2D);
-}
+// Public: alpha mode
 
 void AlphaMode(double a) {
     SpriteStore* store = ActiveSpriteStore();
@@ -144,7 +83,8 @@ void DrawSprite(double slotNumber, double x, double y) {
     int32_t slot;
     SpriteStore* store = StoreForSlot(slotNumber, slot);
     if (!store) return;
-    BindSprite(slot, -1, false);
+    // At its own size on whole pixels, every pixel samples one texel centre.
+    BindSpriteForDraw(slot, true);
     SpriteQuad((float)std::ceil(x), (float)std::ceil(y), (float)store->imageWidth[slot],
                (float)store->imageHeight[slot], SlotU(*store, slot), SlotV(*store, slot));
 }
@@ -201,7 +141,7 @@ void DrawTiledImage(double recordNumber) {
     const TiledImage& tiles = store->tiledImages[record];
 
     glDisable(GL_ALPHA_TEST);
-    if (glExt.glActiveTextureARB) TurnOffUnit1();
+    PrepareTileBinding();
     glEnable(GL_TEXTURE_2D);
     boundSprite = 0;
 
@@ -268,12 +208,10 @@ void DrawVertexList(const float* vertices, int count, unsigned mode) {
     glDisableClientState(GL_VERTEX_ARRAY);
 }
 
-void ForgetTextureUnitState() { unit1KnownOff = false; }
-
 void ResetFrameDrawing() {
     SpriteStore* store = ActiveSpriteStore();
     if (!store) return;
-    ForgetTextureUnitState();
+    ResetSpriteBinding();
     store->alphaFactor = 1.0f;
     const TiledImage& background = store->tiledImages[0];
     if (background.columnCount > 0 && background.rowCount > 0) DrawTiledImage(0);

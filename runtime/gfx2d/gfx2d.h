@@ -209,10 +209,13 @@ void GetSpriteSize(double slot, double& width, double& height);
 // The texture is nameTable[slot] when a table is given, else the mipmapped
 // twin when asked, else the plain texture. Sets `boundSprite`.
 void BindSprite(int32_t slot, int32_t secondSlot, bool mipmapped, const uint32_t* nameTable = nullptr);
-// BindSprite remembers that it turned texturing off on unit 1 and then skips
-// that unit. Code that turns unit 1 on without BindSprite calls this first.
-// The frame routine's reset and a new store forget it too.
-void ForgetTextureUnitState();
+// For speed the binding keeps state between binds: it remembers that it
+// turned texturing off on unit 1 and then leaves that unit alone, and
+// DrawSprite leaves a nearest-filtering sampler object on unit 0. Code that
+// binds textures or turns unit 1 on without BindSprite calls this first; it
+// takes the sampler off and forgets about unit 1. The frame routine's reset
+// calls it too.
+void ResetSpriteBinding();
 // Blending and intensity: 0 opaque, negative alpha blending, positive
 // additive; the intensity |a| is at most 1.
 void AlphaMode(double a);

@@ -20,6 +20,15 @@ inline int FontRows(const SpriteStore& store, int32_t slot) {
     return store.imageHeight[slot] >= store.imageWidth[slot] && store.imageHeight[slot] > 0 ? 16 : 8;
 }
 
+// Binds slot for a sprite draw (bind.cpp). `pixelExact`: the picture is drawn
+// at its own size on whole pixels, so nearest filtering gives the same result
+// faster.
+void BindSpriteForDraw(int32_t slot, bool pixelExact);
+// Prepares unit 0 for binding tile textures directly: no sampler, unit 1 off.
+void PrepareTileBinding();
+// Deletes the binding's GL objects (when the GL is ready) and forgets its state.
+void ReleaseBindObjects(bool glReady);
+
 // Draws four vertices of (x, y, u, v) as a triangle fan; texture coordinates
 // only while a sprite is bound.
 void DrawFan2D(const float* vertices, int count);

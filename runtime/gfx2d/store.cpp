@@ -1,7 +1,7 @@
 // The sprite store: its life with the screen object, freeing slots and tiled
 // records, loading pictures into slots and into tiled records, and the store's
 // script commands.
-#include "gfx2d/gfx2d.h"
+#include "gfx2d/gfx2d_internal.h"
 
 #include <GL/gl.h>
 
@@ -64,7 +64,7 @@ static void ReleaseStore(OpenGLZadudedo& screen) {
     delete screen.sprites;
     screen.sprites = nullptr;
     boundSprite = -1;
-    ForgetTextureUnitState();
+    ReleaseBindObjects(screen.glReady != 0);
 }
 
 static int32_t LargestTextureSide() {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
+#include <GL/glext.h>
 
 #include "core/engine.h"
 #include "gfx2d/gfx2d.h"
@@ -300,10 +301,10 @@ TEST_F(Draw, BindingWorksWithAndWithoutMultitexture) {
     EXPECT_EQ((uint32_t)unit0, ActiveSpriteStore()->mipTexture[11]);
     active(GL_TEXTURE1);
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
-    // Unit 1 turned on behind the binding's back is turned off once forgotten.
+    // Unit 1 turned on behind the binding's back is turned off after a reset.
     glEnable(GL_TEXTURE_2D);
     active(GL_TEXTURE0);
-    ForgetTextureUnitState();
+    ResetSpriteBinding();
     BindSprite(11, -1, false);
     active(GL_TEXTURE1);
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
@@ -320,4 +321,33 @@ TEST_F(Draw, SpritesAtA3DPointStandOnIt) {
     ExpectBox(96, 50, 104, 58, kWhite);
     // Empty vertex lists draw nothing.
     DrawVertexList(nullptr, 0, GL_QUADS);
+}
+
+TEST_F(Draw, OnlySpritesAtTheirOwnSizeSkipLinearFiltering) {
+    Picture picture(2, 1, 0xFF0000);
+    picture.Set(0, 0, 0x0000FF);  // red, blue
+    Load(14, picture);
+    auto samplerOnUnit0 = [] {
+        GLint sampler = -1;
+        glGetIntegerv(GL_SAMPLER_BINDING, &sampler);
+        return sampler;
+    };
+    DrawSprite(14, 0, 0);
+    EXPECT_EQ(ReadPixel(0, 0), kRed);
+    EXPECT_EQ(ReadPixel(1, 0), kBlue);
+    EXPECT_NE(samplerOnUnit0(), 0);  // the nearest sampler stays for the next sprite
+    DrawSprite(14, 0, 2);
+    // A stretched sprite filters linearly again: the middle is a blend.
+    StretchSprite(14, 10, 0, 8, 1);
+    EXPECT_EQ(samplerOnUnit0(), 0);
+    const Rgba middle = ReadPixel(13, 0);
+    EXPECT_GT(middle.r, 0);
+    EXPECT_GT(middle.b, 0);
+    // The frame routine's reset takes the sampler away.
+    DrawSprite(14, 0, 0);
+    ResetSpriteBinding();
+    EXPECT_EQ(samplerOnUnit0(), 0);
+    DrawSprite(14, 0, 0);
+    ShowScreen();
+    EXPECT_EQ(samplerOnUnit0(), 0);
 }
