@@ -77,8 +77,9 @@ bool PlatformAudioOpen(int frequency, int channels, int voices) {
     // No format changes allowed: SDL converts to the hardware, so the voices'
     // gain step always sees 16-bit samples of `channels` channels.
     if (Mix_OpenAudioDevice(frequency, AUDIO_S16SYS, channels, 1024, nullptr, 0) != 0) {
+        // The audio subsystem stays up: quitting it here would wait for the
+        // device-detection thread (up to 100 ms) in the middle of start-up.
         Mix_Quit();
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return false;
     }
     Uint16 format = 0;
