@@ -68,9 +68,26 @@ static float ClampGain(float gain) { return gain > 0.0f ? std::min(gain, 1.0f) :
 // ---------------------------------------------------------------------------
 // Device
 
+static void IgnoreAlsaMessage(const char*, int, const char*, int, const char*, ...) {}
+
+// ALSA writes every failed device probe to stderr (on a machine without a
+// sound card, a dozen lines a run); the runtime reports a missing device
+// itself by its results.
+static void QuietenAlsa() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    void* library = SDL_LoadObject("libasound.so.2");  // kept loaded with the handler
+    if (!library) return;
+    using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+    auto setHandler = reinterpret_cast<int (*)(Handler)>(SDL_LoadFunction(library, "snd_lib_error_set_handler"));
+    if (setHandler) setHandler(&IgnoreAlsaMessage);
+}
+
 bool PlatformAudioOpen(int frequency, int channels, int voices) {
     if (audioOpen) return true;
     if (voices < 1 || channels < 1 || channels > 2) return false;
+    QuietenAlsa();
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     Mix_Init(MIX_INIT_FLAC | MIX_INIT_MOD | MIX_INIT_MP3 | MIX_INIT_OGG | MIX_INIT_MID |
              MIX_INIT_OPUS);
