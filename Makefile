@@ -28,7 +28,7 @@ bench: build
 
 fuzz: deps
 	@CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DREVEV_FUZZ=ON -DREVEV_BENCH=OFF >/dev/null
-	@cmake --build build-fuzz -j$(JOBS)
+	@cmake --build build-fuzz --target fuzz_targets -j$(JOBS)
 
 clean:
 	rm -rf $(BUILD) $(TEST_BUILD) build-fuzz
