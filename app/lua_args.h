@@ -10,6 +10,7 @@ extern "C" {
 #include <exception>
 #include <string>
 
+#include "core/engine.h"
 #include "strings/runtime_string.h"
 
 // Number argument at position i (1-based); nil, missing or not a number: 0.
@@ -18,8 +19,8 @@ inline double ArgNumber(lua_State* L, int i) {
     return lua_tonumber(L, i);
 }
 
-// Integer argument, truncated toward zero.
-inline int ArgInt(lua_State* L, int i) { return (int)ArgNumber(L, i); }
+// Integer argument, truncated toward zero and held to the 32-bit range.
+inline int ArgInt(lua_State* L, int i) { return TruncateToInt(ArgNumber(L, i)); }
 
 // Text argument at position i; nil or missing: empty text. Numbers convert
 // through Lua's own to-string rule.

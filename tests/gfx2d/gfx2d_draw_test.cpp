@@ -24,7 +24,7 @@ class Draw : public ::testing::Test {
 protected:
     void SetUp() override {
         dir = UseScratchTempDirectory();
-        StartHeadless();
+        StartScreen();
         ClearTo(0, 0, 0);
     }
 

@@ -19,7 +19,7 @@ class Fonts : public ::testing::Test {
 protected:
     void SetUp() override {
         dir = UseScratchTempDirectory();
-        StartHeadless();
+        StartScreen();
         ClearTo(0, 0, 0);
     }
 

@@ -36,7 +36,7 @@ class LuaScripts : public ::testing::Test {
 protected:
     void SetUp() override {
         dir = UseScratchTempDirectory();
-        StartHeadless();
+        StartScreen();
         L = CreateLuaState();
         ASSERT_NE(L, nullptr);
         // A font whose every cell is solid in the colour of its code.

@@ -19,7 +19,7 @@ class Store : public ::testing::Test {
 protected:
     void SetUp() override {
         dir = UseScratchTempDirectory();
-        StartHeadless();
+        StartScreen();
         store = ActiveSpriteStore();
         ASSERT_NE(store, nullptr);
     }
@@ -330,7 +330,7 @@ TEST(StoreWithoutContext, FreeingChangesOnlyTheTables) {
 
 TEST(StoreLife, ShutdownFreesTheStoreWithTheScreenObject) {
     UseScratchTempDirectory();
-    StartHeadless();
+    StartScreen();
     InstallBuiltinFont(2);
     ASSERT_NE(ActiveSpriteStore()->plainTexture[kFirstFontSlot + 2], 0u);
     DrawSprite(kFirstFontSlot + 2, 0, 0);

@@ -11,30 +11,12 @@
 
 #include "core/engine.h"
 
-std::string UseScratchTempDirectory() {
-    // A death test's child inherits the parent's directory through the environment.
-    const char* inherited = std::getenv("REVEV_TEST_TMP");
-    std::string dir;
-    if (inherited && *inherited) {
-        dir = inherited;
-    } else {
-        char pattern[] = "/tmp/revev-gfx2d-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        EXPECT_NE(made, nullptr);
-        dir = made ? made : "/tmp";
-        setenv("REVEV_TEST_TMP", dir.c_str(), 1);
-    }
-    setenv("TMPDIR", dir.c_str(), 1);
-    return dir + "/";
-}
-
-void StartHeadless(int width, int height) {
-    engine.screenWidth = width;
-    engine.screenHeight = height;
-    engine.frameRateLimit = 0;
-    engine.multisampleCount = 0;
-    ASSERT_TRUE(StartUp("", 1, "ReVev"));
-    SetAutoPause(0);
+void StartScreen(int width, int height) {
+    HeadlessSettings settings;
+    settings.width = width;
+    settings.height = height;
+    settings.frameRate = 0;  // no pacing: drawing tests show many frames
+    StartHeadless(settings);
 }
 
 std::ostream& operator<<(std::ostream& out, const Rgba& c) {

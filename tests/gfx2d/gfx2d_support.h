@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-// Points TMPDIR at a fresh directory for this process and returns it ("/" ended).
-std::string UseScratchTempDirectory();
-// Runs the real start-up (320 x 240 unless given). Fails the test when no
-// window with a context can be made.
-void StartHeadless(int width = 320, int height = 240);
+#include "support/headless.h"
+
+// Runs the real start-up (320 x 240 unless given) without frame pacing. Fails
+// the test when no window with a context can be made.
+void StartScreen(int width = 320, int height = 240);
 
 struct Rgba {
     int r, g, b, a;
