@@ -37,18 +37,23 @@ float SlotV(const SpriteStore& store, int32_t slot) {
     return texture > 0 ? (float)store.imageHeight[slot] / (float)texture : 0.0f;
 }
 
-void DrawFan2D(const float* vertices, int count) {
+// Draws interleaved vertices: `positions` coordinates, then u, v. Texture
+// coordinates are passed only while a sprite is bound.
+static void DrawInterleaved(const float* vertices, int count, unsigned mode, int positions) {
     const bool textured = boundSprite >= 0;
+    const int stride = (positions + 2) * (int)sizeof(float);
     glEnableClientState(GL_VERTEX_ARRAY);
-    glVertexPointer(2, GL_FLOAT, 4 * sizeof(float), vertices);
+    glVertexPointer(positions, GL_FLOAT, stride, vertices);
     if (textured) {
         glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-        glTexCoordPointer(2, GL_FLOAT, 4 * sizeof(float), vertices + 2);
+        glTexCoordPointer(2, GL_FLOAT, stride, vertices + positions);
     }
-    glDrawArrays(GL_TRIANGLE_FAN, 0, count);
+    glDrawArrays(mode, 0, count);
     if (textured) glDisableClientState(GL_TEXTURE_COORD_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);
 }
+
+void DrawFan2D(const float* vertices, int count) { DrawInterleaved(vertices, count, GL_TRIANGLE_FAN, 2); }
 
 void SizeVertexList(std::vector<float>& list, size_t needed, size_t floatsPerVertex) {
     size_t capacity = list.capacity() / floatsPerVertex;
@@ -196,16 +201,7 @@ void DrawSprite3D(double slotNumber, double x, double y, double z, double scale)
 
 void DrawVertexList(const float* vertices, int count, unsigned mode) {
     if (!vertices || count <= 0) return;
-    const bool textured = boundSprite >= 0;
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glVertexPointer(3, GL_FLOAT, 5 * sizeof(float), vertices);
-    if (textured) {
-        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-        glTexCoordPointer(2, GL_FLOAT, 5 * sizeof(float), vertices + 3);
-    }
-    glDrawArrays(mode, 0, count);
-    if (textured) glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-    glDisableClientState(GL_VERTEX_ARRAY);
+    DrawInterleaved(vertices, count, mode, 3);
 }
 
 void ResetFrameDrawing() {
