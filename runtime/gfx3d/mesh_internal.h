@@ -1,0 +1,17 @@
+// What the object file reader and the slot loader share.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// Largest object file read into memory; larger ones are refused as a read error.
+constexpr int64_t kLargestObjectFile = (int64_t)1 << 30;
+
+enum class ObjectFileRead { kRead, kUnreadable, kNoMemory };
+
+// Reads the whole file at `path` into `bytes`.
+ObjectFileRead ReadObjectFile(const char* path, std::vector<uint8_t>& bytes);
+
+// Logs a failed load: the specific message when not null, then "# read
+// error" (or "# malloc error" when `noMemory`), then the name.
+void LogObjectLoadFailure(const char* message, bool noMemory, const char* name);

@@ -1,0 +1,74 @@
+// The engine's object slots: emptying one, the load command and saving.
+#include <cstring>
+#include <new>
+
+#include "core/engine.h"
+#include "files/archive.h"
+#include "gfx3d/mesh.h"
+#include "gfx3d/mesh_internal.h"
+
+// ---------------------------------------------------------------------------
+// State
+
+static void (*slotReleaseHook)(ObjectSlot& slot) = nullptr;
+
+// ---------------------------------------------------------------------------
+// Public
+
+void SetObjectSlotReleaseHook(void (*hook)(ObjectSlot& slot)) { slotReleaseHook = hook; }
+
+void ClearObjectSlot(ObjectSlot& slot) {
+    if (slotReleaseHook) slotReleaseHook(slot);
+    for (MeshObjectX& object : slot.objects) ClearObject(object, true);
+    std::vector<MeshObjectX>().swap(slot.objects);
+    std::vector<uint32_t>().swap(slot.textures);
+    slot.loaded = 0;
+    slot.multiObject = 0;
+}
+
+int LoadObjectSlot(ObjectSlot& slot, const char* name) {
+    ClearObjectSlot(slot);
+    if (!name) name = "";
+    char path[kDataPathMax + 1];
+    const char* readFrom = name;
+    if (engine.dataArchives) {
+        if (!ResolveDataFile(&engine.dataArchives[0], name, path)) path[0] = 0;
+        readFrom = path;
+    }
+    std::vector<uint8_t> bytes;
+    ObjectFileRead read = ReadObjectFile(readFrom, bytes);
+    if (read != ObjectFileRead::kRead) {
+        LogObjectLoadFailure(nullptr, read == ObjectFileRead::kNoMemory, name);
+        return 0;
+    }
+    // Multi-object scene files are not read yet: the slot stays empty.
+    if (bytes.size() >= 4 && std::memcmp(bytes.data(), ";DDW", 4) == 0) return 0;
+
+    try {
+        slot.objects.resize(1);
+    } catch (const std::bad_alloc&) {
+        LogObjectLoadFailure(nullptr, true, name);
+        return 0;
+    }
+    MeshObjectX& object = slot.objects[0];
+    if (!LoadObjectFromBytes(object, bytes.data(), bytes.size(), false, name) ||
+        object.frames.empty() || object.frames[0].packed.empty()) {
+        ClearObjectSlot(slot);
+        return 0;
+    }
+    try {
+        object.BuildTriangles();
+        ComputeBounds(object);
+    } catch (const std::bad_alloc&) {
+        LogObjectLoadFailure(nullptr, true, name);
+        ClearObjectSlot(slot);
+        return 0;
+    }
+    slot.loaded = 1;
+    return 1;
+}
+
+bool SaveObjectSlot(const ObjectSlot& slot, const char* path) {
+    if (slot.objects.empty()) return false;
+    return SaveObject(slot.objects[0], path);
+}
