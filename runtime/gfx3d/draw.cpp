@@ -1,0 +1,207 @@
+// Object drawing: a key frame, or two blended, from a vertex buffer (static
+// for frame 0, streamed otherwise) through the fixed-function arrays.
+#include <GL/gl.h>
+
+#include <cstddef>
+
+#include "gfx2d/gfx2d.h"
+#include "gfx3d/gfx3d_internal.h"
+
+// ---------------------------------------------------------------------------
+// Internal helpers
+
+constexpr unsigned kArrayBuffer = 0x8892;  // GL_ARRAY_BUFFER_ARB
+constexpr unsigned kStaticDraw = 0x88E4;   // GL_STATIC_DRAW_ARB
+constexpr unsigned kStreamDraw = 0x88E0;   // GL_STREAM_DRAW_ARB
+constexpr GLsizei kStride = sizeof(MeshVertex);
+
+static bool HaveBuffers() { return glExt.glGenBuffersARB && glExt.glBindBufferARB && glExt.glBufferDataARB; }
+
+// Fills the current list from frames P and Q and adds the texture scroll.
+static void FillCurrentTriangles(MeshObject& object, const MeshFrame& p, const MeshFrame& q, float weight,
+                                 float scrollU, float scrollV) {
+    std::vector<MeshVertex>& current = object.currentTriangles;
+    if (current.size() != p.triangles.size()) current = p.triangles;
+    const bool blend = weight != 0 && q.triangles.size() == p.triangles.size();
+    for (size_t k = 0; k < current.size(); ++k) {
+        MeshVertex& out = current[k];
+        if (blend) {
+            const MeshVertex& a = p.triangles[k];
+            const MeshVertex& b = q.triangles[k];
+            out.x = (a.x - b.x) * weight + b.x;
+            out.y = (a.y - b.y) * weight + b.y;
+            out.z = (a.z - b.z) * weight + b.z;
+            out.nx = (a.nx - b.nx) * weight + b.nx;
+            out.ny = (a.ny - b.ny) * weight + b.ny;
+            out.nz = (a.nz - b.nz) * weight + b.nz;
+        } else if (weight == 0) {
+            out = p.triangles[k];
+        }
+        out.u += scrollU;
+        out.v += scrollV;
+    }
+}
+
+// Binds the buffer holding `vertices` and returns the arrays' base: null (an
+// offset into the buffer) with buffer objects, the list itself without.
+static const char* BindVertexSource(MeshObject& object, const std::vector<MeshVertex>& vertices,
+                                    bool fromStatic) {
+    if (!HaveBuffers()) return reinterpret_cast<const char*>(vertices.data());
+    const GLsizeiptr bytes = (GLsizeiptr)(vertices.size() * sizeof(MeshVertex));
+    if (fromStatic) {
+        // Frame 0 goes up once; later draws reuse it.
+        if (!object.staticBuffer) {
+            glExt.glGenBuffersARB(1, &object.staticBuffer);
+            glExt.glBindBufferARB(kArrayBuffer, object.staticBuffer);
+            glExt.glBufferDataARB(kArrayBuffer, bytes, vertices.data(), kStaticDraw);
+        } else {
+            glExt.glBindBufferARB(kArrayBuffer, object.staticBuffer);
+        }
+        return nullptr;
+    }
+    if (!object.dynamicBuffer) glExt.glGenBuffersARB(1, &object.dynamicBuffer);
+    glExt.glBindBufferARB(kArrayBuffer, object.dynamicBuffer);
+    // A fresh store each draw: it grows with the data and never stalls on the
+    // previous draw's contents.
+    glExt.glBufferDataARB(kArrayBuffer, bytes, vertices.data(), kStreamDraw);
+    return nullptr;
+}
+
+static void ResetTextureEnvironments() {
+    if (glExt.glActiveTextureARB) {
+        glExt.glActiveTextureARB(GL_TEXTURE1);
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+        glExt.glActiveTextureARB(GL_TEXTURE0);
+    }
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+}
+
+static void DrawMeshObject(Zadudedo3D& scene, MeshObjectX& object, int32_t from, int32_t to, double position,
+                           bool interpolate, bool secondTexture) {
+    const FrameChoice choice = ChooseFrames(from, to, position, interpolate, (int32_t)object.frames.size());
+    const MeshFrame& p = object.frames[choice.p];
+    const MeshFrame& q = object.frames[choice.q];
+
+    const TransformLevel& base = scene.levels[0];
+    if (scene.depth == 0 && base.matrixCount == 0) {
+        const float centre[3] = {base.translation[0] + p.centre[0], base.translation[1] + p.centre[1],
+                                 base.translation[2] + p.centre[2]};
+        float largest = base.scale[0];
+        if (base.scale[1] > largest) largest = base.scale[1];
+        if (base.scale[2] > largest) largest = base.scale[2];
+        if (!SphereVisible(centre, largest * p.radius, scene.eye, scene.target, scene.cullTangent)) return;
+    }
+
+    ResetColourToIntensity();
+    if (object.currentTriangles.empty()) object.BuildTriangles();
+
+    const bool unchanged = !scene.effectOn && choice.weight == 0 && scene.scrollU == 0 && scene.scrollV == 0;
+    const std::vector<MeshVertex>* vertices = &p.triangles;
+    if (!unchanged) {
+        FillCurrentTriangles(object, p, q, choice.weight, scene.scrollU, scene.scrollV);
+        vertices = &object.currentTriangles;
+    }
+    if (vertices->empty()) return;
+    const char* base0 = BindVertexSource(object, *vertices, unchanged && choice.p == 0);
+
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, kStride, base0 + offsetof(MeshVertex, x));
+    if (glExt.glClientActiveTextureARB) glExt.glClientActiveTextureARB(GL_TEXTURE0);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glTexCoordPointer(2, GL_FLOAT, kStride, base0 + offsetof(MeshVertex, u));
+    const bool unit1 = secondTexture && glExt.glClientActiveTextureARB && glExt.glActiveTextureARB;
+    if (unit1) {
+        glExt.glClientActiveTextureARB(GL_TEXTURE1);
+        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+        glTexCoordPointer(2, GL_FLOAT, kStride, base0 + offsetof(MeshVertex, u));
+        glExt.glClientActiveTextureARB(GL_TEXTURE0);
+    }
+    if (object.hasColours) {
+        glEnableClientState(GL_COLOR_ARRAY);
+        glColorPointer(3, GL_FLOAT, kStride, base0 + offsetof(MeshVertex, r));
+    }
+    if (scene.lightMask || scene.sphereMapping) {
+        glEnableClientState(GL_NORMAL_ARRAY);
+        glNormalPointer(GL_FLOAT, kStride, base0 + offsetof(MeshVertex, nx));
+    }
+    if (scene.sphereMapping) {
+        glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+        glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+        glEnable(GL_TEXTURE_GEN_S);
+        glEnable(GL_TEXTURE_GEN_T);
+    }
+
+    glEnable(GL_COLOR_MATERIAL);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    ApplyTransformStack();
+    glDrawArrays(GL_TRIANGLES, 0, (GLsizei)vertices->size());
+
+    glDisable(GL_TEXTURE_GEN_S);
+    glDisable(GL_TEXTURE_GEN_T);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_NORMAL_ARRAY);
+    if (unit1) {
+        glExt.glClientActiveTextureARB(GL_TEXTURE1);
+        glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+        glExt.glClientActiveTextureARB(GL_TEXTURE0);
+    }
+    if (HaveBuffers()) glExt.glBindBufferARB(kArrayBuffer, 0);
+    ResetTextureEnvironments();
+    glPopMatrix();
+    ResetColourToIntensity();
+}
+
+static void DrawSlot(double slotNumber, double from, double to, double position, bool interpolate) {
+    Zadudedo3D* scene = ReadyEngine3D();
+    const int32_t number = TruncateToInt(slotNumber);
+    if (!scene || !IsObjectSlot(number)) return;
+    ObjectSlot& slot = scene->objectSlots[number];
+    if (!slot.loaded) return;
+    for (size_t i = 0; i < slot.objects.size(); ++i) {
+        MeshObjectX& object = slot.objects[i];
+        if (object.frames.empty() || object.frames[0].packed.empty()) {
+            if (!slot.multiObject) return;
+            continue;
+        }
+        bool second;
+        if (slot.multiObject) {
+            // Texture indices outside the slot's list count as none.
+            const int32_t count = (int32_t)slot.textures.size();
+            const int32_t first = object.firstTexture < count ? object.firstTexture : -1;
+            const int32_t other = object.secondTexture < count ? object.secondTexture : -1;
+            BindSprite(first, other, false, slot.textures.data());
+            second = other >= 0 && first >= 0;
+        } else {
+            ReapplyTextureSelection();
+            second = scene->firstTexture >= 0 && scene->secondTexture >= 0;
+        }
+        DrawMeshObject(*scene, object, TruncateToInt(from), TruncateToInt(to), position, interpolate, second);
+        if (!slot.multiObject) return;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Public
+
+void DrawObject(double slot, double frame) { DrawSlot(slot, frame, frame, 0, false); }
+
+void DrawObjectAnimated(double slot, double from, double to, double position, double interpolate) {
+    DrawSlot(slot, from, to, position, interpolate != 0);
+}
+
+void ReleaseSlotGlObjects(ObjectSlot& slot) {
+    if (!engine.screen || !engine.screen->glReady) return;
+    for (MeshObjectX& object : slot.objects) {
+        if (glExt.glDeleteBuffersARB) {
+            if (object.staticBuffer) glExt.glDeleteBuffersARB(1, &object.staticBuffer);
+            if (object.dynamicBuffer) glExt.glDeleteBuffersARB(1, &object.dynamicBuffer);
+        }
+        object.staticBuffer = object.dynamicBuffer = 0;
+        if (object.paletteTexture) glDeleteTextures(1, &object.paletteTexture);
+        object.paletteTexture = 0;
+    }
+    if (!slot.textures.empty()) glDeleteTextures((GLsizei)slot.textures.size(), slot.textures.data());
+}

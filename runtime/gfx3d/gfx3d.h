@@ -1,0 +1,219 @@
+// The 3D engine: the engine object with its object and shader slots, the 3D
+// projection, camera and up vector, cull modes, the transform stack, texture
+// selection for objects, object drawing with frame interpolation and sphere
+// culling, lines, points and axes, lights, fog and shader programs. The
+// object model and its files are in gfx3d/mesh.h.
+#pragma once
+
+#include <cstdint>
+
+#include "gfx3d/mesh.h"
+
+class OpenGLZadudedo;
+class NumberArray;
+
+// ---------------------------------------------------------------------------
+// Types
+
+constexpr int kShaderSlotCount = 255;  // slot 255 or above: no program
+constexpr int kTransformLevelCount = 16;
+constexpr int kLevelEntries = 16;      // rotations, and matrices, per level
+
+// One level of the transform stack. A vertex is scaled, turned by the
+// rotations (first added first), moved, then transformed by the matrices.
+struct TransformLevel {
+    int32_t matrixCount = 0;
+    int32_t rotationCount = 0;
+    float rotations[kLevelEntries][4] = {};  // angle in degrees, axis x, y, z
+    float scale[3] = {1, 1, 1};
+    float translation[3] = {0, 0, 0};
+    float matrices[kLevelEntries][16] = {};  // OpenGL column order
+};
+
+// A shader program slot; handles are 0 when absent.
+struct ShaderSlot {
+    uint32_t program = 0;
+    uint32_t vertexShader = 0;
+    uint32_t fragmentShader = 0;
+};
+
+// The 3D engine object, one instance in `engine.scene3D`.
+class Zadudedo3D {
+public:
+    Zadudedo3D();
+    // Releases the objects of every slot, their vertex buffers and textures,
+    // and the shader programs (GL objects only while the GL is ready).
+    virtual ~Zadudedo3D();
+    Zadudedo3D(const Zadudedo3D&) = delete;
+    Zadudedo3D& operator=(const Zadudedo3D&) = delete;
+
+    ObjectSlotArray objectSlots;
+    ShaderSlot shaders[kShaderSlotCount];
+    int32_t currentShader = kShaderSlotCount;
+    uint8_t shaderNotice = 1;  // "No OpenGL 2.0 Shader Support" not reported yet
+
+    uint8_t shadowPassActive = 0;
+    int8_t cullMode = 0;
+    TransformLevel levels[kTransformLevelCount];
+    int32_t depth = 0;
+    float cameraMatrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    float scrollU = 0, scrollV = 0;
+    uint8_t lightMask = 0;  // bit i: GL light i on; non-zero is "lighting on"
+    uint8_t sphereMapping = 0;
+    OpenGLZadudedo* screen = nullptr;
+
+    // The effect light, for the shading effects.
+    uint8_t effectOn = 0;
+    uint8_t effectMode = 0;  // 1 relief, 2 cartoon, 3 shadow
+    float effectLightPosition[3] = {0, 0, 0};
+    float effectLightColour[3] = {0, 0, 0};
+
+    float up[3] = {0, 1, 0};
+    float eye[3] = {0, 0, 0};
+    float target[3] = {0, 0, 0};
+    float cullTangent = 1.0f;
+    float nearDistance = 1.0f;
+    float farDistance = 1000.0f;
+    int32_t normalMode = 0;
+
+    // Texture selection re-applied before every object draw; the variant is
+    // the bind operation's mipmapped flag (the texture-binding mode).
+    int32_t firstTexture = -1;
+    int32_t secondTexture = -1;
+    int32_t textureVariant = 0;
+};
+
+// ---------------------------------------------------------------------------
+// Lifecycle (scene.cpp)
+
+// Creates `engine.scene3D` on the screen object (start-up); nothing when it exists.
+void Create3DEngine();
+// Deletes `engine.scene3D` (shutdown); safe when there is none.
+void Destroy3DEngine();
+// The frame routine's reset: texture-binding mode 0 and no shader program.
+void Reset3DFrameState();
+
+// ---------------------------------------------------------------------------
+// Projection and camera (scene.cpp, camera.cpp)
+
+// The projection box of a field of view: a perspective frustum for fov > 0,
+// an orthographic box (100 x wider) otherwise. top = e, right = e x aspect.
+struct ProjectionBox {
+    double left, right, bottom, top, nearPlane, farPlane;
+    bool orthographic;
+};
+ProjectionBox ComputeProjectionBox(double nearPlane, double farPlane, double fov, double aspect);
+// The tangent sphere culling uses for a field of view.
+float CullTangentFor(double fov);
+
+// Set up 3D mode: viewport from the 2D viewport record, projection, 3D state,
+// camera matrix identity, transform depth 0, no textures, lights, culling,
+// sphere mapping or effect. Nothing without a GL context.
+void Setup3DMode(double nearPlane, double farPlane, double fov);
+// Look-at matrix (OpenGL column order) of eye, target and up vector.
+void LookAtMatrix(const float eye[3], const float target[3], const float up[3], float out[16]);
+// Loads the look-at view, keeps it as the camera matrix, pops the transform
+// stack to depth 0 and resets level 0.
+void SetCamera(double ex, double ey, double ez, double tx, double ty, double tz);
+// Up vector for the next camera set.
+void SetUpVector(double x, double y, double z);
+// 0: no culling; above 0: clockwise front faces culled from behind; below 0:
+// counter-clockwise front faces.
+void SetCullMode(double mode);
+void ClearDepth();
+
+// ---------------------------------------------------------------------------
+// Transform stack (transform.cpp)
+
+// New level with no rotations or matrices, scale 1 and no translation; the GL
+// matrix is pushed. Refused at the 16th level.
+void PushTransform();
+// Back one level (not below 0); the GL matrix is popped.
+void PopTransform();
+// Current level: translation, or scale; both drop its rotations and matrices.
+void MoveTransform(double x, double y, double z);
+void ScaleTransform(double x, double y, double z);
+// Current level: appends a rotation (degrees about the axis); dropped at 16.
+void RotateTransform(double angle, double x, double y, double z);
+// Current level: appends a 16-element one-dimensional array as a matrix
+// (dropped at 16). Any other array is fatal error 9.
+void MultiplyMatrix(const NumberArray& matrix);
+// Multiplies the GL modelview by levels 0 to the depth.
+void ApplyTransformStack();
+
+// ---------------------------------------------------------------------------
+// Textures (scene_textures.cpp)
+
+// Texture slots of the sprite store, -1 for none; bound at once.
+void SelectTextures(double first, double second);
+void SetTextureVariant(double variant);
+void SetTextureScroll(double u, double v);
+void SetSphereMapping(double on);
+// Binds the current selection again (before each object draw).
+void ReapplyTextureSelection();
+
+// ---------------------------------------------------------------------------
+// Object drawing (draw.cpp, draw_frames.cpp, draw_primitives.cpp)
+
+// Which two key frames a draw blends, and with what weight: every position
+// and normal is (P - Q) x weight + Q.
+struct FrameChoice {
+    int32_t p, q;
+    float weight;
+};
+// The frame choice for a draw of `frameCount` frames.
+FrameChoice ChooseFrames(int32_t from, int32_t to, double position, bool interpolate, int32_t frameCount);
+// Sphere test of the engine's culling: false when a sphere of `radius` about
+// `centre` lies outside the cone of `cullTangent` about the view direction.
+bool SphereVisible(const float centre[3], float radius, const float eye[3], const float target[3],
+                   float cullTangent);
+// The bit-pattern square root of the sphere test.
+float ApproxSqrt(float value);
+
+void DrawObject(double slot, double frame);
+void DrawObjectAnimated(double slot, double from, double to, double position, double interpolate);
+// Colours are r + 256 g + 65536 b; widths and sizes held to 1..512.
+void DrawLine3D(double x1, double y1, double z1, double x2, double y2, double z2, double colour,
+                double width);
+void DrawPoint3D(double x, double y, double z, double colour, double size);
+// Arrows of 20 units along x (red), y (green), z (blue) at (x, y, z), in the
+// camera's space.
+void DrawAxes(double x, double y, double z);
+
+// ---------------------------------------------------------------------------
+// Slot queries (scene_query.cpp)
+
+// Records (three per triangle) of frame 0 of every object of the slot; 0 for
+// an empty or invalid slot.
+double CountTriangleVertices(double slot);
+// Dimensions `out` to 3 x 9 and fills row k with x, y, z, u, v, colour word,
+// nx, ny, nz of record index + k of frame `frame` (the slot's objects taken
+// one after another). An index past the last record leaves it zeroed.
+void GetTriangle(double slot, double frame, double index, NumberArray& out);
+
+// ---------------------------------------------------------------------------
+// Lights and fog (light.cpp, fog.cpp)
+
+// Light n & 7 from the colour (r + 256 g + 65536 b), position, direction and
+// cone: 0 turns it off, 180 directional, above 90 a point light, otherwise a
+// spot; position and direction all 0 is a light along the view. Negative n
+// sets the effect light instead (-1 relief, -3 shadow, others cartoon).
+void SetLight(double n, double colour, double px, double py, double pz, double dx, double dy, double dz,
+              double cone);
+void SetSimpleLight(double n, double colour);
+// Fog: colour -1 turns it off; mode 0 linear from start to end (both 0: the
+// projection's near and far), otherwise exponential with `start` as density.
+void SetFog(double colour, double mode, double start, double end);
+
+// ---------------------------------------------------------------------------
+// Shader programs (shader.cpp)
+
+// Builds slot 0..254 from a vertex and a fragment source file (either may be
+// missing) resolved through the data archive. 1 when a program linked, else 0;
+// compile and link logs go to the error log (debug output in debug mode).
+double LoadShader(double slot, const char* vertexFile, const char* fragmentFile);
+// Makes the slot's program current; 255 or more: the fixed-function pipeline.
+void UseShader(double slot);
+// Uniforms of the current program by name; an unknown name does nothing.
+void SetShaderFloat(const char* name, double value);
+void SetShaderInt(const char* name, double value);

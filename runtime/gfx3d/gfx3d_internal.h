@@ -1,0 +1,47 @@
+// Shared between the files of the 3D engine only.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+#include "core/engine.h"
+#include "gfx3d/gfx3d.h"
+
+// The engine object when it exists and the GL context is ready; else null.
+inline Zadudedo3D* ReadyEngine3D() {
+    Zadudedo3D* scene = engine.scene3D;
+    if (!scene || !engine.screen || !engine.screen->glReady) return nullptr;
+    return scene;
+}
+
+// A colour number (r + 256 g + 65536 b) as components 0..1. Numbers beyond the
+// 32-bit range keep their low bits.
+inline void ColourToFloats(double colour, float rgb[3]) {
+    const uint32_t c = (colour == colour && std::fabs(colour) < 9.0e18) ? (uint32_t)(int64_t)colour : 0;
+    rgb[0] = (float)(c & 255) / 255.0f;
+    rgb[1] = (float)((c >> 8) & 255) / 255.0f;
+    rgb[2] = (float)((c >> 16) & 255) / 255.0f;
+}
+
+// Normalises in place; vectors of squared length 1e-7 or less stay as they are.
+inline void NormaliseSmall(float v[3]) {
+    const float lengthSquared = v[0] * v[0] + v[1] * v[1] + v[2] * v[2];
+    if (lengthSquared <= 1e-7f) return;
+    const float length = std::sqrt(lengthSquared);
+    v[0] /= length;
+    v[1] /= length;
+    v[2] /= length;
+}
+
+// The 2D side's intensity g; objects and primitives are drawn in (g, g, g, g).
+float GlobalIntensity();
+// Sets the current colour to (g, g, g, g).
+void ResetColourToIntensity();
+// Pops the GL matrices of the transform stack down to depth 0.
+void PopTransformStack(Zadudedo3D& scene);
+// Resets level 0 to no rotations or matrices, scale 1 and no translation.
+void ResetLevel(TransformLevel& level);
+// Deletes the vertex buffers and textures a slot holds (before it is emptied).
+void ReleaseSlotGlObjects(ObjectSlot& slot);
+// Shader programs released with the engine (shader.cpp).
+void DeleteShaderPrograms(Zadudedo3D& scene, bool glReady);
