@@ -5,6 +5,7 @@
 #include <GL/gl.h>
 
 #include "gfx2d/gfx2d.h"
+#include "gfx3d/gfx3d.h"
 #include "input/input.h"
 
 // ---------------------------------------------------------------------------
@@ -100,7 +101,7 @@ void ShowScreen() {
     // The sprite store's alpha factor resets and the background draws here.
     ResetFrameDrawing();
     ApplyGlDefaults(*screen, 0, 0, 0, 0);
-    // The 3D texture-binding mode and the shader program reset here.
+    Reset3DFrameState();
 
     if (frameHook) frameHook();
 }

@@ -1,6 +1,7 @@
 // The one end of the program: shutdown in the fixed order, the end trace, exit.
 #include "core/engine.h"
 #include "files/archive.h"
+#include "gfx3d/gfx3d.h"
 #include "sound/sound.h"
 
 #include <cstdio>
@@ -41,6 +42,9 @@ void Shutdown() {
     PlatformTimerEndPeriod(1);
     // Step 2: the video window and its thread; the music stops here too.
     StopMusic();
+    // The 3D engine object goes while the context still exists, so its vertex
+    // buffers, textures and shader programs are released with it.
+    Destroy3DEngine();
     // Step 3: the screen object with its surfaces, textures, window and context.
     delete engine.screen;
     engine.screen = nullptr;

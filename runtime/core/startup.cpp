@@ -5,6 +5,7 @@
 #include "core/core_internal.h"
 #include "files/archive.h"
 #include "gfx2d/gfx2d.h"
+#include "gfx3d/gfx3d.h"
 #include "input/input.h"
 #include "sound/sound.h"
 #include "strings/mathematics.h"
@@ -52,10 +53,11 @@ bool StartUp(const char* commandLine, int showCommand, const char* title) {
     ErrorLogDelete();
 
     // Step 6: the input object, the sound object with the 256 sound-buffer
-    // slots, then the network record and the 3D engine object, which this
-    // runtime does not have yet.
+    // slots, then the network record, which this runtime does not have yet,
+    // and the 3D engine object.
     CreateInput();
     SoundCreate();
+    Create3DEngine();
 
     // Step 7: the random generator, seeded from the clock.
     RandomSeed((double)TruncateToInt(NowMilliseconds()));
