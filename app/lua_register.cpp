@@ -10,4 +10,5 @@ void RegisterBindings(lua_State* L) {
     RegisterSoundBindings(L);
     RegisterStringsBindings(L);
     RegisterPathBindings(L);
+    RegisterGfx3dBindings(L);
 }

@@ -16,3 +16,4 @@ void RegisterFilesBindings(lua_State* L);
 void RegisterSoundBindings(lua_State* L);
 void RegisterStringsBindings(lua_State* L);
 void RegisterPathBindings(lua_State* L);
+void RegisterGfx3dBindings(lua_State* L);
