@@ -2,7 +2,6 @@
 #include "strings/array_shape.h"
 
 #include <algorithm>
-#include <cmath>
 
 #include "strings/strings_internal.h"
 
@@ -10,11 +9,14 @@ static int32_t SizeFrom(double d) {
     return (int32_t)std::clamp<int64_t>(TruncateSaturated(d), INT32_MIN, INT32_MAX);
 }
 
-static double AtLeastOne(double d) { return d >= 1.0 ? d : 1.0; }
-
-double ArrayElementCount(const double given[4]) {
-    return std::trunc((given[0] >= 1.0 ? given[0] : 0.0) * AtLeastOne(given[1]) *
-                      AtLeastOne(given[2]) * AtLeastOne(given[3]));
+int64_t ArrayElementCount(const double given[4], int64_t limit) {
+    // Sizes are whole before they multiply: a product of the raw numbers can
+    // be NaN (0 times infinity) or beyond any integer. Stopping once past the
+    // limit keeps every step below 2^63.
+    int64_t count = std::max(SizeFrom(given[0]), 0);
+    for (int d = 1; d < 4 && count > 0 && count <= limit; ++d)
+        count *= std::max(SizeFrom(given[d]), 1);
+    return count;
 }
 
 void ArrayShape::Set(const double given[4]) {

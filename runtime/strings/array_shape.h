@@ -28,6 +28,9 @@ struct ArrayShape {
     bool Contains(int64_t i, int64_t j, int64_t k, int64_t l) const;
 };
 
-// Elements needed for the dimension numbers: the first number counts only
-// from 1 up, the others count as at least 1; truncated.
-double ArrayElementCount(const double given[4]);
+// Elements needed for the dimension numbers (NaN already read as 0). Each
+// number becomes a size first (truncated, held to the 32-bit range, so an
+// infinity is the largest size); a first size below 1 gives 0, the others
+// count as at least 1. The product is exact up to limit; past it, the result
+// is some number above limit (it never overflows).
+int64_t ArrayElementCount(const double given[4], int64_t limit);

@@ -14,7 +14,7 @@ namespace {
 
 // Beyond this the request counts as "no memory" (1 GiB of elements): Linux
 // overcommits, so the clearing would fault instead of new failing.
-constexpr double kMaxElements = 134217728.0;
+constexpr int64_t kMaxElements = 134217728;
 
 }  // namespace
 
@@ -38,9 +38,9 @@ void NumberArray::Dimension(double d0, double d1, double d2, double d3) {
     bool empty = !(given[0] >= 1.0);
     if (empty) given[0] = 0;
 
-    double count = ArrayElementCount(given);
+    int64_t count = ArrayElementCount(given, kMaxElements);
     if (count > kMaxElements) RuntimeError(7);
-    int32_t needed = (int32_t)count / 8 * 8 + 8;
+    int32_t needed = (int32_t)(count / 8 * 8 + 8);
 
     if (capacity < needed || empty) {
         ReleaseStorage();

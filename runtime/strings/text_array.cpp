@@ -12,7 +12,7 @@
 namespace {
 
 // Beyond this the request counts as "no memory" (512 MiB of elements).
-constexpr double kMaxElements = 33554432.0;
+constexpr int64_t kMaxElements = 33554432;
 
 }  // namespace
 
@@ -27,9 +27,9 @@ void TextArray::Dimension(double d0, double d1, double d2, double d3) {
     double given[4] = {d0, d1, d2, d3};
     for (double& d : given)
         if (std::isnan(d)) d = 0;
-    double count = ArrayElementCount(given);
+    int64_t count = ArrayElementCount(given, kMaxElements);
     if (count > kMaxElements) RuntimeError(7);
-    int32_t needed = (int32_t)count / 64 * 64 + 64;
+    int32_t needed = (int32_t)(count / 64 * 64 + 64);
 
     if (needed <= capacity && given[0] >= 1.0) {
         // Elements that are already empty stay as they are: assigning the

@@ -5,12 +5,16 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 
 #include "core/engine.h"
 #include "strings/number_array.h"
 #include "strings/text_array.h"
 
 namespace {
+
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // Runs at exit in the child, so the test can see which error ended it.
 void ReportErrorNumber() {
@@ -140,6 +144,40 @@ TEST(NumberArrayStorage, AssignAndFill) {
     EXPECT_EQ(grid.At(1), 2.5);
 }
 
+// Sizes beyond any integer: each is held to the 32-bit range before the
+// product, so 0 times infinity is an empty array, not NaN elements.
+TEST(NumberArrayStorage, HugeAndNaNSizesWithAZeroFirstSizeAreEmpty) {
+    const double sizes[][4] = {
+        {0, kInfinity, 0, 0},
+        {0, kInfinity, kInfinity, kInfinity},
+        {-kInfinity, kInfinity, 0, 0},
+        {kNaN, kInfinity, kNaN, 0},
+        {0.5, 1e300, 0, 0},
+    };
+    for (const auto& d : sizes) {
+        NumberArray a;
+        a.Dimension(40);
+        a.Dimension(d[0], d[1], d[2], d[3]);
+        EXPECT_EQ(a.Capacity(), 8);
+        EXPECT_TRUE(a.UsesInlineStore());
+        EXPECT_EQ(a.Bounds(0), 0.0);
+        EXPECT_EQ(a.Bounds(1), 2147483647.0);
+
+        NumberArray r;
+        r.Dimension(3);
+        r.At(2) = 1;
+        r.Redimension(d[0], d[1], d[2], d[3]);
+        EXPECT_EQ(r.Capacity(), 8);
+        EXPECT_EQ(r.Bounds(0), 0.0);
+    }
+    NumberArray small;
+    small.Dimension(3, -kInfinity);
+    EXPECT_EQ(small.Capacity(), 8);
+    small.Dimension(2.9, 2.9);
+    small.At(1, 1) = 4;
+    EXPECT_EQ(small.Data()[3], 4.0);
+}
+
 TEST(NumberArrayFatal, BadIndexEndsWithError9) {
     EXPECT_FATAL(9, { NumberArray a; a.At(0); });
     EXPECT_FATAL(9, { NumberArray a; a.Dimension(10); a.At(10); });
@@ -153,6 +191,11 @@ TEST(NumberArrayFatal, BadIndexEndsWithError9) {
 TEST(NumberArrayFatal, NoMemoryEndsWithError7) {
     EXPECT_FATAL(7, { NumberArray a; a.Dimension(1e6, 1e6); });
     EXPECT_FATAL(7, { NumberArray a; a.Dimension(65536, 65536, 65536, 65536); });
+    EXPECT_FATAL(7, { NumberArray a; a.Dimension(1, kInfinity); });
+    EXPECT_FATAL(7, { NumberArray a; a.Dimension(kInfinity); });
+    // The 64-bit product of these sizes would wrap to a small number.
+    EXPECT_FATAL(7, { NumberArray a; a.Dimension(2, 2147483648.0, 2147483648.0, 2147483648.0); });
+    EXPECT_FATAL(7, { NumberArray a; a.Redimension(3, kInfinity); });
 }
 
 TEST(TextArrayStorage, BlocksOf64AndClearing) {
@@ -183,9 +226,25 @@ TEST(TextArrayStorage, BlocksOf64AndClearing) {
     EXPECT_EQ(grid.Bounds(1), 0.0);
 }
 
+TEST(TextArrayStorage, HugeAndNaNSizesWithAZeroFirstSizeAreEmpty) {
+    TextArray t;
+    t.Dimension(100);
+    t.Dimension(0, kInfinity);
+    EXPECT_EQ(t.Capacity(), 64);
+    EXPECT_EQ(t.DimensionCount(), 2);
+    EXPECT_EQ(t.Bounds(1), 2147483647.0);
+    t.Dimension(kNaN, kInfinity, kInfinity, kInfinity);
+    EXPECT_EQ(t.Capacity(), 64);
+    t.Dimension(-1e300, 1e300);
+    EXPECT_EQ(t.Capacity(), 64);
+    EXPECT_EQ(t.Bounds(0), 0.0);
+}
+
 TEST(TextArrayFatal, BadIndexEndsWithError9) {
     EXPECT_FATAL(9, { TextArray t; t.At(0); });
     EXPECT_FATAL(9, { TextArray t; t.Dimension(2); t.At(2); });
     EXPECT_FATAL(9, { TextArray t; t.Dimension(0); t.At(0); });
     EXPECT_FATAL(7, { TextArray t; t.Dimension(1e5, 1e5); });
+    EXPECT_FATAL(7, { TextArray t; t.Dimension(1, kInfinity); });
+    EXPECT_FATAL(7, { TextArray t; t.Dimension(2, 2147483648.0, 2147483648.0, 2147483648.0); });
 }

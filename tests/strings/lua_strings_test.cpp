@@ -70,3 +70,27 @@ TEST_F(Script, WrongArgumentKindIsAScriptError) {
     EXPECT_NE(run.err.find("Lua_Splittext"), std::string::npos) << run.err;
     EXPECT_EQ(run.out.find("unreached"), std::string::npos);
 }
+
+TEST_F(Script, InfiniteSizesWithAZeroFirstSizeGiveEmptyArrays) {
+    ProgramRun run = RunText(
+        "local a = Lua_Numberarray(0, 1/0)\n"
+        "print('number', Lua_Bounds(a, 0), Lua_Bounds(a, 1))\n"
+        "Lua_Dim(a, 0, '1e400', 1/0)\n"
+        "Lua_Redim(a, 0, 1/0)\n"
+        "local b = Lua_Numberarray(5)\n"
+        "Lua_Redim(b, 0, '1e400')\n"
+        "print('redim', Lua_Bounds(b, 0))\n"
+        "local t = Lua_Textarray(0, 1/0)\n"
+        "Lua_Dim(t, 0, '1e400')\n"
+        "print('text', Lua_Bounds(t, 0), Lua_Bounds(t, 1))\n");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err.find("revev: script"), std::string::npos) << run.err;
+    EXPECT_NE(run.out.find("number\t0\t2147483647\nredim\t0\ntext\t0\t2147483647\n"), std::string::npos)
+        << run.out;
+
+    // A non-zero first size with an infinite one is out of memory, as before.
+    run = RunText("print('before')\nlocal a = Lua_Numberarray(1, 1/0)\nprint('after')\n");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("before\n"), std::string::npos);
+    EXPECT_EQ(run.out.find("after"), std::string::npos);
+}
