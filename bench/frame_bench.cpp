@@ -1,5 +1,6 @@
 // Frame pacing, headless: 300 frames at 60 fps through the real frame routine,
 // then the time from process start to "Init OK" of the real program.
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -98,6 +99,51 @@ static double TimeToInitOk(const std::string& program) {
     return elapsed;
 }
 
+// Runs the real program on an empty script for the given frames; CPU and wall
+// milliseconds from process start to exit.
+struct RunCost {
+    double cpu = 0, wall = 0;
+};
+
+static RunCost RunEmptyScript(const std::string& program, const char* script, int frames) {
+    RunCost cost;
+    auto start = std::chrono::steady_clock::now();
+    pid_t child = fork();
+    if (child == 0) {
+        std::string count = std::to_string(frames);
+        int devNull = open("/dev/null", O_WRONLY);
+        if (devNull >= 0) dup2(devNull, 1);
+        execl(program.c_str(), program.c_str(), "--frames", count.c_str(), "--script", script,
+              (char*)nullptr);
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    cost.wall = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    cost.cpu = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
+               (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
+    return cost;
+}
+
+// What pacing costs when a game has nothing to do: the CPU per second of frames
+// of the real program on an empty script, start-up and exit taken out by
+// subtracting a one-frame run.
+static void EmptyScriptCpu(const std::string& program, int frames) {
+    char path[] = "/tmp/revev-empty-XXXXXX.lua";
+    int fd = mkstemps(path, 4);
+    if (fd < 0) return;
+    close(fd);
+    RunCost once = RunEmptyScript(program, path, 1);
+    RunCost many = RunEmptyScript(program, path, frames + 1);
+    unlink(path);
+    double cpu = many.cpu - once.cpu, wall = many.wall - once.wall;
+    if (wall <= 0) return;
+    std::printf("empty script: %d frames at 60 fps in the real program\n", frames);
+    std::printf("  CPU time           %.1f ms per second of frames (%.1f %% of a core)\n",
+                cpu * 1000.0 / wall, 100.0 * cpu / wall);
+}
+
 int main(int argc, char** argv) {
     int frames = argc > 1 ? std::atoi(argv[1]) : 300;
     std::string program = REVEV_BINARY;
@@ -106,6 +152,8 @@ int main(int argc, char** argv) {
     std::sort(starts.begin(), starts.end());
     std::printf("start-up: process start to \"Init OK\": median %.1f ms, best %.1f ms (5 runs)\n",
                 starts[2], starts[0]);
+    std::fflush(stdout);
+    EmptyScriptCpu(program, 300);
     std::fflush(stdout);
     PacingBench(frames);
     std::fflush(stdout);

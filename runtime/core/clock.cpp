@@ -11,6 +11,8 @@ static double (*clockOverride)() = nullptr;
 
 void SetClockSource(double (*now)()) { clockOverride = now; }
 
+bool ClockIsPlatform() { return clockOverride == nullptr; }
+
 double NowMilliseconds() {
     if (clockOverride) return clockOverride();
     static const uint64_t frequency = PlatformCounterFrequency();

@@ -149,6 +149,8 @@ PlatformWindow* GetMainWindow();
 double NowMilliseconds();
 // Test hook: replaces the clock (null restores the platform clock).
 void SetClockSource(double (*now)());
+// True while the platform clock is in use (no test clock is set).
+bool ClockIsPlatform();
 
 // ---------------------------------------------------------------------------
 // Window and context (window.cpp, gl_defaults.cpp)

@@ -29,6 +29,21 @@ static bool KeyDown(int key) { return InputKeyDown(key); }
     EndProgram();
 }
 
+// The wait for the deadline sleeps while it is far off and spins only the
+// last stretch, so frames leave on time without a core busy all frame long.
+// Sleeps are short enough that window messages are still dispatched promptly.
+static const double spinMilliseconds = 0.5;
+static const double longestSleepMilliseconds = 4.0;
+
+static void WaitTowards(double remaining) {
+    // A test clock moves only when read: sleeping real time would not bring
+    // its deadline nearer.
+    if (!ClockIsPlatform() || remaining <= spinMilliseconds) return;
+    double sleep = remaining - spinMilliseconds;
+    if (sleep > longestSleepMilliseconds) sleep = longestSleepMilliseconds;
+    PlatformSleepMicroseconds((int64_t)(sleep * 1000.0));
+}
+
 static bool DispatchOne() {
     PlatformMessage message;
     if (!PlatformPeekMessage(message)) return false;
@@ -62,6 +77,7 @@ double Present(OpenGLZadudedo& screen) {
         if (DispatchOne()) continue;
         now = NowMilliseconds();
         if (now > screen.nextFrameDeadline) break;
+        WaitTowards(screen.nextFrameDeadline - now);
     }
     // The next deadline is the first grid point not in the past, so a late
     // frame is not followed by a burst of catch-up frames.

@@ -105,6 +105,10 @@ bool PlatformContextAccelerated();
 // Takes one pending message for the windows, if any. Keyboard and mouse events
 // are consumed on the way and update the layer's key state.
 bool PlatformPeekMessage(PlatformMessage& message);
+// True while a request to end (SIGINT, SIGTERM, SIGHUP) waits for the pump,
+// which turns it into a close message. Only reads a flag: cheap enough for
+// code that cannot wait for the pump, such as a script caught in a loop.
+bool PlatformEndRequested();
 // Key state by DirectInput scan code (0..255).
 bool PlatformKeyDown(int scanCode);
 // Test hook: sets a key as if pressed or released.
@@ -230,6 +234,9 @@ uint64_t PlatformCounter();
 // Millisecond tick of the coarse timer.
 uint32_t PlatformTickMilliseconds();
 void PlatformSleep(int milliseconds);
+// Sleeps at least the given time, with wake-ups as close to it as the system
+// allows (no timer slack); 0 or less returns at once.
+void PlatformSleepMicroseconds(int64_t microseconds);
 void PlatformTimerBeginPeriod(int milliseconds);
 void PlatformTimerEndPeriod(int milliseconds);
 
