@@ -46,12 +46,16 @@ static uint8_t ColourIndex(std::vector<uint32_t>& table, uint32_t colour) {
     return (uint8_t)best;
 }
 
+// A thousandth of a step absorbs the rounding of the stored scale and bias,
+// which would otherwise put a frame's maximum at 254.
+constexpr double kQuantizeSlack = 1e-3;
+
 // Quantized coordinate: truncated toward zero, 255 for anything at or above
 // 255 or not a number. Below 0 only for a plain vertex outside the bounds.
 static uint8_t Quantize(float position, float scale, float bias) {
-    float q = position / scale + bias;
-    if (!(q < 255.0f)) return 255;
-    if (q < 0.0f) return 0;
+    double q = (double)position / scale + bias + kQuantizeSlack;
+    if (!(q < 255.0)) return 255;
+    if (q < 0.0) return 0;
     return (uint8_t)q;
 }
 
