@@ -163,7 +163,7 @@ void PlatformPushKeyEvent(int key, bool down) {
 }
 
 static Uint32 WindowId(PlatformWindow* window) {
-    return window ? SDL_GetWindowID(reinterpret_cast<SDL_Window*>(window)) : 0;
+    return window ? SDL_GetWindowID(SdlWindow(window)) : 0;
 }
 
 void PlatformPushMouseMotion(PlatformWindow* window, int x, int y, int dx, int dy) {

@@ -13,7 +13,7 @@ static bool mouseAcquired = false;
 // ---------------------------------------------------------------------------
 // Internal helpers
 
-static SDL_Window* Sdl(PlatformWindow* window) { return reinterpret_cast<SDL_Window*>(window); }
+static SDL_Window* Sdl(PlatformWindow* window) { return SdlWindow(window); }
 
 static bool Fault(unsigned flag) { return (SdlInput().faults & flag) != 0; }
 

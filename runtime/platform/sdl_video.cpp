@@ -16,7 +16,7 @@ static bool headless = false;
 // ---------------------------------------------------------------------------
 // Internal helpers
 
-static SDL_Window* Sdl(PlatformWindow* window) { return reinterpret_cast<SDL_Window*>(window); }
+static SDL_Window* Sdl(PlatformWindow* window) { return SdlWindow(window); }
 
 static void SetGlAttributes(const PlatformPixelFormat& format) {
     SDL_GL_ResetAttributes();
@@ -39,6 +39,57 @@ static void SetGlAttributes(const PlatformPixelFormat& format) {
     // The runtime draws with the fixed-function pipeline.
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
     SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 0);
+}
+
+static int DropWindowEventsOf(void* id, SDL_Event* event) {
+    return !(event->type == SDL_WINDOWEVENT && event->window.windowID == *(Uint32*)id);
+}
+
+// The offscreen driver gives each window a drawable of the window's size at
+// creation and never resizes it, so drawing after a size change would land in
+// the old size. There the window moves to a new hidden SDL window of the new
+// size and the same format; the GL context is made current on it before the
+// old one goes, so textures, fonts and framebuffer objects carry over. If the
+// new window cannot be made, the old one stays.
+static void FollowSizeHeadless(PlatformWindow* window) {
+    if (!headless || !window || !window->sdl) return;
+    SDL_Window* old = window->sdl;
+    int w, h;
+    SDL_GetWindowSize(old, &w, &h);
+    if (w == window->drawableWidth && h == window->drawableHeight) return;
+
+    int x, y;
+    SDL_GetWindowPosition(old, &x, &y);
+    const Uint32 flags = SDL_GetWindowFlags(old);
+    const Uint32 kept = flags & (SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP);
+    SDL_GLContext context = SDL_GL_GetCurrentContext();
+    const bool currentHere = context && SDL_GL_GetCurrentWindow() == old;
+
+    SetGlAttributes(window->format);
+    SDL_Window* fresh =
+        SDL_CreateWindow(SDL_GetWindowTitle(old), x, y, w, h, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | kept);
+    if (!fresh) return;
+    if (currentHere && SDL_GL_MakeCurrent(fresh, context) != 0) {
+        SDL_DestroyWindow(fresh);
+        SDL_GL_MakeCurrent(old, context);
+        return;
+    }
+    if (flags & SDL_WINDOW_FULLSCREEN) {
+        SDL_DisplayMode mode;
+        if (SDL_GetWindowDisplayMode(old, &mode) == 0) SDL_SetWindowDisplayMode(fresh, &mode);
+        SDL_SetWindowFullscreen(fresh, SDL_WINDOW_FULLSCREEN);
+    }
+    if (flags & SDL_WINDOW_SHOWN) SDL_ShowWindow(fresh);
+
+    // Focus and visibility changes of the window that goes are not the
+    // program's: they would pause it or mark its caption.
+    Uint32 oldId = SDL_GetWindowID(old);
+    SDL_DestroyWindow(old);
+    SDL_PumpEvents();
+    SDL_FilterEvents(DropWindowEventsOf, &oldId);
+    window->sdl = fresh;
+    window->drawableWidth = w;
+    window->drawableHeight = h;
 }
 
 // ---------------------------------------------------------------------------
@@ -80,13 +131,19 @@ PlatformWindow* PlatformCreateWindow(const char* caption, int x, int y, int w, i
     SetGlAttributes(format);
     if (w <= 0) w = 1;
     if (h <= 0) h = 1;
-    SDL_Window* window =
-        SDL_CreateWindow(caption, x, y, w, h, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    return reinterpret_cast<PlatformWindow*>(window);
+    SDL_Window* sdl = SDL_CreateWindow(caption, x, y, w, h, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    if (!sdl) return nullptr;
+    PlatformWindow* window = new PlatformWindow;
+    window->sdl = sdl;
+    window->format = format;
+    SDL_GetWindowSize(sdl, &window->drawableWidth, &window->drawableHeight);
+    return window;
 }
 
 void PlatformDestroyWindow(PlatformWindow* window) {
-    if (window) SDL_DestroyWindow(Sdl(window));
+    if (!window) return;
+    SDL_DestroyWindow(window->sdl);
+    delete window;
 }
 
 void PlatformSetCaption(PlatformWindow* window, const char* caption) {
@@ -130,6 +187,7 @@ void PlatformSetWindowRect(PlatformWindow* window, int x, int y, int w, int h) {
     if (!window) return;
     SDL_SetWindowSize(Sdl(window), w > 0 ? w : 1, h > 0 ? h : 1);
     SDL_SetWindowPosition(Sdl(window), x, y);
+    FollowSizeHeadless(window);
 }
 
 void PlatformDesktopSize(int& w, int& h, int& bitsPerPixel) {
@@ -168,11 +226,15 @@ bool PlatformSetDisplayMode(PlatformWindow* window, int w, int h, int bitsPerPix
     if (!found) return false;
     if (SDL_SetWindowDisplayMode(Sdl(window), &chosen) != 0) return false;
     SDL_SetWindowSize(Sdl(window), w, h);
-    return SDL_SetWindowFullscreen(Sdl(window), SDL_WINDOW_FULLSCREEN) == 0;
+    bool ok = SDL_SetWindowFullscreen(Sdl(window), SDL_WINDOW_FULLSCREEN) == 0;
+    FollowSizeHeadless(window);
+    return ok;
 }
 
 void PlatformRestoreDisplayMode(PlatformWindow* window) {
-    if (window) SDL_SetWindowFullscreen(Sdl(window), 0);
+    if (!window) return;
+    SDL_SetWindowFullscreen(Sdl(window), 0);
+    FollowSizeHeadless(window);
 }
 
 void PlatformBeep() {
