@@ -1,18 +1,53 @@
-// The default GL state for 2D drawing: top-left origin, y downward.
-#include "core/engine.h"
+// The default GL state for 2D drawing: top-left origin, y downward, and the
+// largest viewport the GL draws.
+#include "core/core_internal.h"
 
 #include <GL/gl.h>
+#include <algorithm>
+#include <cstdint>
+
+// ---------------------------------------------------------------------------
+// State
+
+static GLint maxViewport[2] = {0, 0};
+
+// ---------------------------------------------------------------------------
+// Internal helpers
+
+static int32_t Limit(int64_t value, int64_t bound) {
+    return (int32_t)std::clamp<int64_t>(value, -bound, bound);
+}
+
+// ---------------------------------------------------------------------------
+// Public
+
+void MaxViewportSize(int& w, int& h) {
+    // A constant of the driver: read once, and again while no context answered.
+    if (maxViewport[0] <= 0 || maxViewport[1] <= 0) glGetIntegerv(GL_MAX_VIEWPORT_DIMS, maxViewport);
+    w = maxViewport[0] > 0 ? maxViewport[0] : INT32_MAX;
+    h = maxViewport[1] > 0 ? maxViewport[1] : INT32_MAX;
+}
 
 void ApplyGlDefaults(OpenGLZadudedo& screen, int x, int y, int w, int h) {
     if (w <= 0 || h <= 0) {
         w = screen.width;
         h = screen.height;
     }
+    // The GL draws no wider than its largest viewport. A corner farther out
+    // than that on either side puts the whole viewport off the screen, as the
+    // unlimited one would be, so limiting it changes nothing drawn and keeps
+    // every sum over the viewport (here and in its readers) in 32 bits.
+    int maxW, maxH;
+    MaxViewportSize(maxW, maxH);
+    w = std::min(w, maxW);
+    h = std::min(h, maxH);
+    x = Limit(x, maxW);
+    y = Limit(y, maxH);
     screen.viewport[0] = x;
     screen.viewport[1] = y;
     screen.viewport[2] = w;
     screen.viewport[3] = h;
-    glViewport(x, screen.height - h - y, w, h);
+    glViewport(x, Limit((int64_t)screen.height - h - y, maxH), w, h);
 
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();

@@ -4,6 +4,7 @@
 #include "core/core_internal.h"
 
 #include <GL/gl.h>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -279,12 +280,19 @@ void HideWindow(OpenGLZadudedo& screen) {
 
 void SetScreen(double width, double height, double fullscreen) {
     if (!engine.screen) return;
-    engine.screenWidth = TruncateToInt(width);
-    engine.screenHeight = TruncateToInt(height);
+    OpenGLZadudedo& screen = *engine.screen;
+    // A size of 0 or below keeps that axis; a size the GL cannot draw is
+    // limited to its largest viewport, so every reader of the screen finds a
+    // frame buffer of the size reported.
+    int maxW, maxH;
+    MaxViewportSize(maxW, maxH);
+    int w = TruncateToInt(width), h = TruncateToInt(height);
+    engine.screenWidth = w > 0 ? std::min(w, maxW) : screen.width;
+    engine.screenHeight = h > 0 ? std::min(h, maxH) : screen.height;
     engine.fullscreen = TruncateToInt(fullscreen);
-    ApplyMode(*engine.screen, engine.screenWidth, engine.screenHeight, 0, engine.fullscreen);
+    ApplyMode(screen, engine.screenWidth, engine.screenHeight, 0, engine.fullscreen);
     // The input and sound objects follow the screen object's window here.
-    InputSetWindow(engine.screen->window);
+    InputSetWindow(screen.window);
     for (int i = 0; i < 5; ++i) ShowScreen();
 }
 
