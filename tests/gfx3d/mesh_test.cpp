@@ -15,6 +15,7 @@
 #include "files/archive.h"
 #include "gfx3d/mesh.h"
 #include "support/headless.h"
+#include "torus_model.h"
 
 namespace {
 
@@ -569,4 +570,37 @@ TEST_F(MeshTest, TheSlotLoaderResolvesNamesAndRefusesWhatItCannotRead) {
     EXPECT_GE(released, 5);
     SetObjectSlotReleaseHook(nullptr);
     DataArchivesRelease();
+}
+
+// ---------------------------------------------------------------------------
+// The example's model
+
+TEST_F(MeshTest, TheExampleTorusFacesOutwardInEveryFrame) {
+    MeshObjectX torus;
+    TorusShape shape;
+    BuildTorus(torus, shape);
+    torus.BuildTriangles();
+    ASSERT_EQ(torus.frames.size(), (size_t)shape.frames);
+    EXPECT_EQ(torus.uList.size(), torus.frames[0].packed.size());
+    EXPECT_EQ(torus.hasColours, 1u);
+    for (const MeshFrame& frame : torus.frames) {
+        ASSERT_EQ(frame.triangles.size(), (size_t)shape.rings * shape.sides * 2 * 3);
+        // Counter-clockwise seen from outside: the face normal leans the way
+        // the corners' normals point.
+        for (size_t t = 0; t < frame.triangles.size(); t += 3) {
+            const MeshVertex* c = &frame.triangles[t];
+            float ax = c[1].x - c[0].x, ay = c[1].y - c[0].y, az = c[1].z - c[0].z;
+            float bx = c[2].x - c[0].x, by = c[2].y - c[0].y, bz = c[2].z - c[0].z;
+            float nx = ay * bz - az * by, ny = az * bx - ax * bz, nz = ax * by - ay * bx;
+            float along = nx * (c[0].nx + c[1].nx + c[2].nx) + ny * (c[0].ny + c[1].ny + c[2].ny) +
+                          nz * (c[0].nz + c[1].nz + c[2].nz);
+            ASSERT_GT(along, 0.0f) << "triangle " << t / 3;
+        }
+    }
+    // Written and read back, it loads into a slot.
+    std::string path = dir + "torus.ddd";
+    ASSERT_TRUE(SaveObject(torus, path.c_str()));
+    ObjectSlot slot;
+    EXPECT_EQ(LoadObjectSlot(slot, path.c_str()), 1);
+    EXPECT_GT(slot.objects[0].frames[3].radius, 1.0f);
 }
