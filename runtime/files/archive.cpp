@@ -152,3 +152,7 @@ int ResolveDataFile(DataArchive* record, const char* name, char* outPath) {
     if (outPath) std::memcpy(outPath, path.c_str(), path.size() + 1);
     return 1;
 }
+
+void ReleaseDataFile(DataArchive* record) {
+    if (record) DropTemporaryFile(record);
+}

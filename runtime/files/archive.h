@@ -49,3 +49,7 @@ void SetDataArchives(const char* primary, const char* secondary);
 // untouched when the record is disabled). Never raises a runtime error. The
 // caller must read the file completely before the next resolution.
 int ResolveDataFile(DataArchive* record, const char* name, char* outPath);
+
+// Deletes the record's temporary file now, for a loader that has read it whole
+// and keeps nothing of it. Safe when there is none or the record is null.
+void ReleaseDataFile(DataArchive* record);

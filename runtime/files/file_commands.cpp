@@ -34,30 +34,32 @@ void FileDelete(const char* path) {
 void FileCopy(const char* source, const char* destination) {
     FILE* in = OpenForReading(source);
     if (!in) return;
-    // Opening the destination for writing would empty the source when both
-    // name the same file, and the failed copy would then delete it.
+    // A file copied onto itself (also through another name) stays as it is.
     std::error_code ec;
     if (destination && *destination && std::filesystem::equivalent(source, destination, ec)) {
         std::fclose(in);
         return;
     }
-    FILE* out = OpenForWriting(destination);
-    if (!out) {
+    // The copy goes into a new file renamed over the destination: a copy that
+    // fails part-way leaves the old destination whole, and a library loaded
+    // from the destination keeps its mapped pages.
+    FileReplacement out;
+    if (!ReplacementBegin(out, destination)) {
         std::fclose(in);
         return;
     }
     int64_t length = FileLength(in);
     uint32_t remaining = length > 0 ? (uint32_t)length : 0;
     char block[4096];
-    bool ok = true;
-    while (ok && remaining > 0) {
+    bool read = true;
+    while (read && remaining > 0) {
         uint32_t n = remaining < sizeof block ? remaining : (uint32_t)sizeof block;
-        ok = ReadExact(in, block, n) && WriteExact(out, block, n);
+        read = ReadExact(in, block, n);
+        if (!read || !ReplacementWrite(out, block, n)) break;
         remaining -= n;
     }
     std::fclose(in);
-    if (std::fclose(out) != 0) ok = false;
-    if (!ok) DeleteFileIfPresent(destination);
+    ReplacementFinish(out, read);
 }
 
 double DirectorySet(const char* path) {

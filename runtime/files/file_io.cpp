@@ -68,3 +68,10 @@ bool DeleteFileIfPresent(const char* path) {
     std::filesystem::remove(path, ec);
     return !ec;
 }
+
+std::string AbsolutePath(const char* path) {
+    if (!path || !*path) return std::string();
+    std::error_code ec;
+    std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    return ec ? std::string(path) : absolute.string();
+}

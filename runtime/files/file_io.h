@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 // Opens an existing regular file for reading, unbuffered. Null when it is
 // missing, a directory, or cannot be read.
@@ -46,3 +47,39 @@ inline void WriteLe16(uint8_t* p, uint16_t v) {
 FILE* CreateFreshForWriting(const char* path);
 // Deletes a file; a missing file is not an error. False when it remains.
 bool DeleteFileIfPresent(const char* path);
+// `path` taken from the current directory when it is relative, so that it
+// still names the same file after the directory changes; unchanged when the
+// current directory cannot be told.
+std::string AbsolutePath(const char* path);
+
+// ---------------------------------------------------------------------------
+// Replacing a whole file
+//
+// A file the runtime rewrites (configuration and line files, copies) is
+// written into a new file beside it, flushed to disk and renamed over the old
+// one, so a write that fails part-way (disk full, a file-size limit) leaves
+// the old file whole, and a program that has the old file mapped (a loaded
+// library) keeps its pages.
+
+struct FileReplacement {
+    int descriptor = -1;
+    std::string target;     // the file being replaced (a link's destination)
+    std::string temporary;  // the new file beside it
+    bool failed = false;
+};
+
+// Creates the new file in the target's directory, with the old file's
+// permission bits when there is one. False (after one error-log line) when it
+// cannot be created.
+bool ReplacementBegin(FileReplacement& replacement, const char* path);
+// Appends bytes to the new file. False, and the replacement failed, when not
+// all of them were written.
+bool ReplacementWrite(FileReplacement& replacement, const void* bytes, size_t count);
+// Flushes the new file and renames it over the target. When a write failed,
+// `complete` is false (the caller could not supply all its bytes) or the
+// flush or rename fails, the new file is removed, the target stays as it was
+// and one line goes to the error log. True when the target holds the new
+// bytes.
+bool ReplacementFinish(FileReplacement& replacement, bool complete = true);
+// The whole replacement in one call.
+bool ReplaceFileWith(const char* path, const void* bytes, size_t count);

@@ -105,18 +105,23 @@ void IniLoad(IniFile& ini, const char* name) {
     if (!name || std::strlen(name) > (size_t)kDataPathMax) return;
     // The resolver's buffer must hold 260 bytes.
     char path[kDataPathMax + 1];
-    if (!ResolveDataFile(engine.dataArchives, name, path)) std::strcpy(path, name);
-    ini.iniPath = path;
-    FILE* file = OpenForReading(path);
-    if (!file) return;
-    IniLoadFromFile(ini, file);
-    std::fclose(file);
+    bool found = ResolveDataFile(engine.dataArchives, name, path) != 0;
+    // Saved under the name as asked, from the directory current now: a copy
+    // unpacked from the archive is never read again (the file on disk comes
+    // first next time), and a later change of directory must not move it.
+    ini.iniPath = AbsolutePath(name).c_str();
+    if (found) {
+        if (FILE* file = OpenForReading(path)) {
+            IniLoadFromFile(ini, file);
+            std::fclose(file);
+        }
+    }
+    // Read whole: an unpacked copy has served its purpose.
+    ReleaseDataFile(engine.dataArchives);
 }
 
 void IniSave(IniFile& ini) {
     if (!ini.modified || ini.iniPath.Length() == 0) return;
-    FILE* file = OpenForWriting(ini.iniPath.Text());
-    if (!file) return;
     RuntimeString text;
     for (const IniSection& section : ini.sections) {
         text += "[";
@@ -129,8 +134,7 @@ void IniSave(IniFile& ini) {
             text += "\r\n";
         }
     }
-    WriteExact(file, text.Text(), text.Length());
-    std::fclose(file);
+    ReplaceFileWith(ini.iniPath.Text(), text.Text(), text.Length());
 }
 
 RuntimeString IniGet(const IniFile& ini, const char* section, const char* key) {

@@ -25,7 +25,7 @@ struct IniSection {
 
 struct IniFile {
     std::vector<IniSection> sections;  // in file order
-    RuntimeString iniPath;             // where the object was loaded from and saves to
+    RuntimeString iniPath;             // where the object saves to (absolute)
     uint8_t modified = 0;
 };
 
@@ -33,16 +33,19 @@ struct IniFile {
 // Operations on any object
 
 // Replaces the object's contents with the file `name`, found through the data
-// archive (a file from the archive is saved to its temporary copy). A missing
-// or unreadable file leaves the object empty; a name longer than the resolver
-// takes leaves it empty with no path, so it is never saved.
+// archive. The object saves to `name` on disk taken from the current
+// directory at this call, also when it came from the archive (whose temporary
+// copy is deleted once read). A missing or unreadable file leaves the object
+// empty; a name longer than the resolver takes leaves it empty with no path,
+// so it is never saved.
 void IniLoad(IniFile& ini, const char* name);
 // Parses an open file into the object (sections and entries only; neither the
 // path nor `modified` is touched). Reads until a line yields nothing.
 void IniLoadFromFile(IniFile& ini, FILE* file);
 // Writes the object to `iniPath` when it is modified and has a path:
-// "[name]" lines, then "key=value" lines, each ended by "\r\n". Failures are
-// silent. `modified` stays set.
+// "[name]" lines, then "key=value" lines, each ended by "\r\n". The file is
+// replaced whole or not at all; a failure leaves the old file as it was and
+// appends one line to the error log. `modified` stays set.
 void IniSave(IniFile& ini);
 // The value of `key` in `section` (both without regard to the case of A-Z),
 // from the first section and the first entry that match; "NO_DATA" otherwise.

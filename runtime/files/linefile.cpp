@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <new>
+#include <string>
 
 #include "core/engine.h"
 #include "files/archive.h"
@@ -15,11 +17,29 @@
 // State
 
 namespace {
+
 LineFile lineFile;
 // The held name's file could not be read, so a later request for the same
 // name tries again instead of answering from the empty lines.
 bool heldMissing = false;
-}
+// Where the held file is written back: its name taken from the directory that
+// was current when it was loaded.
+std::string savePath;
+
+// The held file as it was read, so that a write-back rewrites only the lines
+// the script put: lines past the 256th and pieces of long lines that the
+// script did not change go back byte for byte.
+struct HeldSource {
+    std::string bytes;                   // the whole file
+    uint32_t lineEnd[kLineFileLines];    // where line i's bytes (line end included) end
+    int lines = 0;                       // lines read
+    bool put[kLineFileLines];            // the script stored line i
+    // The file could not be held whole; writing back would lose its rest.
+    bool tooLarge = false;
+};
+HeldSource source;
+
+}  // namespace
 
 // ---------------------------------------------------------------------------
 // Internal helpers
@@ -32,23 +52,73 @@ void ClearHeld() {
     lineFile.name[0] = 0;
     lineFile.lastLine = 0;
     heldMissing = false;
+    savePath.clear();
+    source.bytes.clear();
+    source.lines = 0;
+    std::memset(source.put, 0, sizeof source.put);
+    source.tooLarge = false;
 }
 
-// Reads `name` into the lines; false when it cannot be resolved or opened.
+// Reads the open file whole into `source` and its first lines into the held
+// lines; false when it cannot be read.
+bool ReadLines(FILE* file) {
+    int64_t length = FileLength(file);
+    if (length < 0) return false;
+    try {
+        source.bytes.resize((size_t)length);
+    } catch (const std::bad_alloc&) {
+        source.tooLarge = true;
+        return false;
+    }
+    if (!ReadExact(file, source.bytes.data(), source.bytes.size()) || !SeekTo(file, 0))
+        return false;
+    uint32_t consumed = 0, offset = 0;
+    int count = 0;
+    // Lines longer than a line's 1023 bytes continue in the next line.
+    while (count < kLineFileLines &&
+           ReadLineBlocks(file, lineFile.lines[count], consumed, kLineFileWidth - 1)) {
+        offset += consumed;
+        source.lineEnd[count++] = offset;
+    }
+    source.lines = count;
+    lineFile.lastLine = count > 0 ? count - 1 : 0;
+    return true;
+}
+
+// Reads `name` into the lines; false when it cannot be resolved or read.
 bool ReadHeld(const char* name) {
     char path[kDataPathMax + 1];
     if (!ResolveDataFile(engine.dataArchives, name, path)) return false;
     FILE* file = OpenForReading(path);
-    if (!file) return false;
-    uint32_t consumed = 0;
-    int count = 0;
-    // Lines longer than a line's 1023 bytes continue in the next line.
-    while (count < kLineFileLines &&
-           ReadLineBlocks(file, lineFile.lines[count], consumed, kLineFileWidth - 1))
-        ++count;
-    std::fclose(file);
-    lineFile.lastLine = count > 0 ? count - 1 : 0;
-    return true;
+    bool read = file && ReadLines(file);
+    if (file) std::fclose(file);
+    // Read whole: an unpacked copy has served its purpose.
+    ReleaseDataFile(engine.dataArchives);
+    if (!read) {
+        source.bytes.clear();
+        source.lines = 0;
+    }
+    return read;
+}
+
+// The bytes a write-back produces: the lines as read where the script put
+// nothing, the put lines each ended by "\r\n", then the unread rest.
+std::string WriteBackText() {
+    std::string text;
+    for (int i = 0; i <= lineFile.lastLine && i < kLineFileLines; ++i) {
+        if (i < source.lines && !source.put[i]) {
+            uint32_t begin = i > 0 ? source.lineEnd[i - 1] : 0;
+            text.append(source.bytes, begin, source.lineEnd[i] - begin);
+            // The file's last line had no line end; lines put after it need one.
+            bool endOfFile = source.lineEnd[i] == source.bytes.size();
+            if (endOfFile && i < lineFile.lastLine && text.back() != '\n') text += "\r\n";
+        } else {
+            text += lineFile.lines[i];
+            text += "\r\n";
+        }
+    }
+    if (source.lines > 0) text.append(source.bytes, source.lineEnd[source.lines - 1]);
+    return text;
 }
 
 // Makes `name` the held file. 0 on success, 3 when it cannot be loaded, -1
@@ -63,6 +133,7 @@ int LoadHeld(const char* name) {
     LineFileWriteBack();
     ClearHeld();
     std::strcpy(lineFile.name, name);
+    savePath = AbsolutePath(name);
     if (ReadHeld(name)) return 0;
     std::memset(lineFile.lines, 0, sizeof lineFile.lines);
     lineFile.lastLine = 0;
@@ -130,6 +201,7 @@ void LineFilePut(const char* name, double line, const char* text) {
     std::memset(lineFile.lines[i], 0, kLineFileWidth);
     if (n) std::memcpy(lineFile.lines[i], text, n);
     if (i > lineFile.lastLine) lineFile.lastLine = i;
+    source.put[i] = true;
     lineFile.modified = 1;
 }
 
@@ -139,17 +211,15 @@ void LineFilePutNumber(const char* name, double line, double value) {
 
 void LineFileWriteBack() {
     if (!lineFile.name[0] || !lineFile.modified) return;
-    FILE* file = OpenForWriting(lineFile.name);
-    if (!file) return;
-    RuntimeString text;
-    for (int i = 0; i <= lineFile.lastLine && i < kLineFileLines; ++i) {
-        text += lineFile.lines[i];
-        text += "\r\n";
+    if (source.tooLarge) {
+        ErrorLogAppend(("Could not write " + savePath).c_str());
+        lineFile.modified = 0;
+        return;
     }
-    WriteExact(file, text.Text(), text.Length());
-    std::fclose(file);
-    // Written: a second write-back (at exit) has nothing new to save.
-    lineFile.modified = 0;
+    std::string text = WriteBackText();
+    // A failed write leaves the file and the lines as they were, so a later
+    // write-back can try again.
+    if (ReplaceFileWith(savePath.c_str(), text.data(), text.size())) lineFile.modified = 0;
 }
 
 const LineFile& ProcessLineFile() { return lineFile; }

@@ -42,8 +42,12 @@ double LineFileGetNumber(const char* name, double line, double& value);
 void LineFilePut(const char* name, double line, const char* text);
 // Stores the number's text (10 significant digits, no trailing point).
 void LineFilePutNumber(const char* name, double line, double value);
-// Writes the held file back if it was changed: lines 0 to lastLine, each
-// ended by "\r\n". Silent when the file cannot be created.
+// Writes the held file back if it was changed, to its name taken from the
+// directory current when it was loaded: the lines put, each ended by "\r\n",
+// up to lastLine; every other line, and whatever lies past the lines read,
+// byte for byte as in the file. The file is replaced whole or not at all: a
+// failure leaves it as it was, keeps the change in memory and appends one
+// line to the error log.
 void LineFileWriteBack();
 // The process-wide object (for tests).
 const LineFile& ProcessLineFile();

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "core/engine.h"
@@ -61,7 +62,7 @@ TEST_F(Config, LoadsSectionsAndEntries) {
     for (const IniSection& s : ini.sections) names.push_back(s.name.Text());
     EXPECT_EQ(names, (std::vector<std::string>{"", "Video", "My", "Sound"}));
     EXPECT_EQ(ini.modified, 0);
-    EXPECT_STREQ(ini.iniPath.Text(), "game.ini");
+    EXPECT_EQ(ini.iniPath.Text(), dir + "game.ini");
 }
 
 TEST_F(Config, EntriesAfterANamelessHeaderStartAFreshSection) {
@@ -79,7 +80,7 @@ TEST_F(Config, MissingOrOverlongFileGivesAnEmptyObject) {
     IniLoad(ini, "absent.ini");
     EXPECT_TRUE(ini.sections.empty());
     EXPECT_EQ(Get(ini, "a", "b"), "NO_DATA");
-    EXPECT_STREQ(ini.iniPath.Text(), "absent.ini");
+    EXPECT_EQ(ini.iniPath.Text(), dir + "absent.ini");
     IniLoad(ini, std::string(400, 'x').c_str());
     EXPECT_EQ(ini.iniPath.Length(), 0u);
 }
@@ -127,15 +128,92 @@ TEST_F(Config, OpenSavesTheChangedFileAndExitSavesToo) {
     EXPECT_EQ(ReadFile("second.ini"), "[T]\r\nx=1\r\n");
 }
 
-TEST_F(Config, LoadsThroughTheDataArchive) {
+TEST_F(Config, FromTheArchiveItIsSavedToItsNameOnDisk) {
     DataArchivesCreate();
     WriteFile("data.vaz", SimpleArchive({{"packed.ini", "[P]\nq=archived\n"}}));
     SetDataArchives("data.vaz", "data.vaz");
-    IniFile ini;
-    IniLoad(ini, "cfg/packed.ini");
-    EXPECT_EQ(Get(ini, "P", "q"), "archived");
-    EXPECT_EQ(std::string(ini.iniPath.Text()).rfind(ScratchTemp(), 0), 0u);
+    std::filesystem::create_directory("cfg");
+    IniOpen("cfg/packed.ini");
+    EXPECT_EQ(IniGetValue("P", "q").Text(), std::string("archived"));
+    // The unpacked copy is gone once read.
+    EXPECT_TRUE(ListNames(ScratchTemp()).empty());
+    EXPECT_EQ(ProcessIniFile().iniPath.Text(), dir + "cfg/packed.ini");
+    IniPutValue("P", "q", "changed");
+    IniOpen("other.ini");
+    EXPECT_EQ(ReadFile("cfg/packed.ini"), "[P]\r\nq=changed\r\n");
+    // Next time the disk comes first.
+    IniOpen("cfg/packed.ini");
+    EXPECT_EQ(IniGetValue("P", "q").Text(), std::string("changed"));
     DataArchivesRelease();
+}
+
+TEST_F(Config, SavesGoToTheDirectoryCurrentAtOpen) {
+    WriteFile("s.ini", "[S]\r\nk=old\r\n");
+    WriteFile("l.txt", "old\r\n");
+    std::filesystem::create_directory("elsewhere");
+    IniOpen("s.ini");
+    IniPutValue("S", "k", "new");
+    LineFilePut("l.txt", 0, "new");
+    ASSERT_EQ(chdir("elsewhere"), 0);
+    IniSave(ProcessIniFile());
+    LineFileWriteBack();
+    EXPECT_EQ(ReadFile(dir + "s.ini"), "[S]\r\nk=new\r\n");
+    EXPECT_EQ(ReadFile(dir + "l.txt"), "new\r\n");
+    EXPECT_TRUE(ListNames(dir + "elsewhere").empty());
+}
+
+// A save that fails part-way (here at a file-size limit) must leave the old
+// file byte for byte, no partial file beside it, and one line in the log.
+TEST_F(Config, AFailedSaveKeepsTheOldFileWhole) {
+    const std::string oldIni = "[Old]\r\nkept=yes\r\n";
+    const std::string oldLines = "one\ntwo\n";
+    WriteFile("cfg.ini", oldIni);
+    WriteFile("l.txt", oldLines);
+    ASSERT_EQ(chmod("cfg.ini", 0640), 0);
+    IniOpen("cfg.ini");
+    IniPutValue("Big", "k", std::string(5000, 'v').c_str());
+    LineFilePut("l.txt", 1, std::string(1000, 'w').c_str());
+    LineFilePut("l.txt", 9, std::string(1000, 'x').c_str());
+    EXPECT_EQ(WithFileSizeLimit(1024, [] { IniSave(ProcessIniFile()); }), 0);
+    EXPECT_EQ(ReadFile("cfg.ini"), oldIni);
+    EXPECT_EQ(ErrorLogLines().size(), 1u);
+    EXPECT_EQ(WithFileSizeLimit(1024, [] { LineFileWriteBack(); }), 0);
+    EXPECT_EQ(ReadFile("l.txt"), oldLines);
+    EXPECT_EQ(ErrorLogLines().size(), 2u);
+    std::vector<std::string> names = ListNames(dir);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"cfg.ini", "l.txt", "tmp"}));
+
+    // Without the limit both go through; the file keeps its permission bits.
+    IniSave(ProcessIniFile());
+    EXPECT_EQ(ReadFile("cfg.ini"),
+              "[Old]\r\nkept=yes\r\n[Big]\r\nk=" + std::string(5000, 'v') + "\r\n");
+    struct stat st;
+    ASSERT_EQ(stat("cfg.ini", &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    LineFileWriteBack();
+    // Lines 2 to 8 were never in the file: empty.
+    EXPECT_EQ(ReadFile("l.txt"), "one\n" + std::string(1000, 'w') + "\r\n" +
+                                     "\r\n\r\n\r\n\r\n\r\n\r\n\r\n" + std::string(1000, 'x') +
+                                     "\r\n");
+}
+
+TEST_F(Config, ASaveThatCannotBeginKeepsTheOldFile) {
+    WriteFile("ro.ini", "[R]\r\nk=v\r\n");
+    ASSERT_EQ(chmod("ro.ini", 0444), 0);
+    IniOpen("ro.ini");
+    IniPutValue("R", "k", "changed");
+    IniSave(ProcessIniFile());
+    if (geteuid() != 0) {
+        // A file the process may not write is not replaced either.
+        EXPECT_EQ(ReadFile("ro.ini"), "[R]\r\nk=v\r\n");
+        EXPECT_EQ(ErrorLogLines().size(), 1u);
+    }
+    std::filesystem::create_directory("dir.ini");
+    IniOpen("dir.ini");
+    IniPutValue("D", "k", "v");
+    IniSave(ProcessIniFile());
+    EXPECT_TRUE(std::filesystem::is_directory("dir.ini"));
 }
 
 // ---------------------------------------------------------------------------
@@ -206,6 +284,36 @@ TEST_F(Config, LineFileIsWrittenBackAtExitAndLongLinesContinue) {
     EXPECT_EQ(LineFileGet(longName.c_str(), 0, text), 3);
     LineFilePut(longName.c_str(), 0, "x");
     EXPECT_STREQ(ProcessLineFile().name, "long.txt");
+}
+
+TEST_F(Config, LineWriteBackKeepsWhatTheScriptDidNotPut) {
+    // 300 lines, one of them longer than a held line, mixed line ends, and
+    // no line end after the last.
+    std::string original;
+    for (int i = 0; i < 300; ++i) {
+        if (i == 3) original += std::string(1500, 'L');
+        else original += "line " + std::to_string(i);
+        original += i % 2 ? "\n" : "\r\n";
+    }
+    original += "last";
+    WriteFile("many.txt", original);
+    LineFilePut("many.txt", 1, "put");
+    LineFileWriteBack();
+    std::string expected = original;
+    expected.replace(expected.find("line 1\n"), 7, "put\r\n");
+    EXPECT_TRUE(ReadFile("many.txt") == expected);
+
+    // A file that ends without a line end gets one before lines put after it.
+    WriteFile("short.txt", "a\nb");
+    LineFilePut("short.txt", 3, "d");
+    LineFileWriteBack();
+    EXPECT_EQ(ReadFile("short.txt"), "a\nb\r\n\r\nd\r\n");
+
+    // Putting one piece of a long line leaves the other piece as it was.
+    WriteFile("long.txt", std::string(1500, 'x') + "\nend\n");
+    LineFilePut("long.txt", 1, "tail");
+    LineFileWriteBack();
+    EXPECT_EQ(ReadFile("long.txt"), std::string(1023, 'x') + "tail\r\nend\n");
 }
 
 // ---------------------------------------------------------------------------

@@ -5,6 +5,9 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <lzo/lzo1x.h>
@@ -102,4 +105,26 @@ std::string SimpleArchive(const std::vector<std::pair<std::string, std::string>>
 
 void ReportErrorAtExit() {
     std::atexit([] { std::fprintf(stderr, "runtime error %d\n", (int)engine.errorNumber); });
+}
+
+int WithFileSizeLimit(uint64_t bytes, const std::function<void()>& work) {
+    std::fflush(nullptr);
+    pid_t child = fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit = {(rlim_t)bytes, (rlim_t)bytes};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(98);
+        work();
+        _exit(0);
+    }
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::vector<std::string> ErrorLogLines() {
+    std::vector<std::string> lines;
+    std::istringstream log(ReadFile(ScratchTemp() + "ErrorLog.txt"));
+    for (std::string line; std::getline(log, line);) lines.push_back(line);
+    return lines;
 }

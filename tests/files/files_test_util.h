@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,13 @@ std::string Trailer(int32_t directoryPosition, const char* magic = "vaZ");
 // Plain archive of (name, data) pairs: blocks from offset 0, then the
 // directory, then the trailer.
 std::string SimpleArchive(const std::vector<std::pair<std::string, std::string>>& files);
+
+// Runs `work` in a forked child whose files cannot grow past `bytes` (the
+// signal for that ignored, so writes fail instead). Returns the child's exit
+// code, 0 when `work` returned; -1 when it did not exit normally.
+int WithFileSizeLimit(uint64_t bytes, const std::function<void()>& work);
+// The error log's lines in the scratch temporary directory.
+std::vector<std::string> ErrorLogLines();
 
 // In a death-test child: prints "runtime error N" to stderr at exit.
 void ReportErrorAtExit();
