@@ -15,9 +15,15 @@ extern "C" {
 #include "core/engine.h"
 #include "gfx2d/gfx2d.h"
 #include "lua_register.h"
+#include "platform/platform.h"
 
 // ---------------------------------------------------------------------------
 // State
+
+// How often a running script looks for a request to end: a flag test every
+// this many Lua instructions costs nothing measurable and answers in well
+// under a second even in a tight loop.
+static const int kEndCheckInstructions = 10000;
 
 static std::set<std::string> reportedErrors;
 static long frameLimit = 0;
@@ -38,6 +44,25 @@ static void ReportScriptError(lua_State* L) {
     // A broken script fails every frame; report each distinct failure once.
     if (reportedErrors.size() < 1000 && reportedErrors.insert(text).second)
         std::fprintf(stderr, "revev: script: %s\n", text.c_str());
+}
+
+// A script caught in a loop never reaches the frame routine, whose message
+// pump turns SIGINT, SIGTERM and SIGHUP into a close; so the script checks
+// for them itself. Ending here is safe: the end of program exits the process
+// without returning into Lua, and its exit handlers save the configuration
+// and line files, as after a close.
+static void CheckEndRequest(lua_State*, lua_Debug*) {
+    if (PlatformEndRequested()) EndProgram();
+}
+
+// With --script the script's folder becomes the current directory, so the
+// names the script uses are taken from beside it.
+static void EnterScriptFolder(const std::string& script) {
+    size_t slash = script.rfind('/');
+    if (slash == std::string::npos) return;
+    std::string folder = slash == 0 ? "/" : script.substr(0, slash);
+    if (!PlatformSetCurrentDirectory(folder.c_str()))
+        std::fprintf(stderr, "revev: cannot enter the script's folder %s\n", folder.c_str());
 }
 
 static void CountFrame() {
@@ -85,6 +110,7 @@ lua_State* CreateLuaState() {
     }
     lua_settop(L, 0);
     RegisterBindings(L);
+    lua_sethook(L, CheckEndRequest, LUA_MASKCOUNT, kEndCheckInstructions);
     return L;
 }
 
@@ -105,6 +131,9 @@ int RunApplication(const ApplicationOptions& options, const char* commandLine) {
     engine.errorNumber = 0;
     engine.currentLine = 0;
     SetAutoPause(0);
+    // Start-up has found the program's own files (the font, the archive
+    // records) beside the program; from here on names are the script's.
+    if (options.scriptFolderIsCurrent) EnterScriptFolder(options.script);
 
     lua_State* L = CreateLuaState();
     if (!L) {

@@ -8,6 +8,7 @@ struct lua_State;
 
 struct ApplicationOptions {
     std::string script = "scripts/PrintTest.lua";  // absolute, or relative to the program
+    bool scriptFolderIsCurrent = false;             // after start-up, work in the script's folder
     long frames = 0;                                // end after this many frames; 0: never
     std::string screenshot;                         // saved just before the end; empty: none
 };
@@ -20,5 +21,7 @@ int RunApplication(const ApplicationOptions& options, const char* commandLine);
 void RunScriptFile(lua_State* L, const char* path);
 
 // Creates the Lua state with the libraries string, table, math, debug and base
-// opened in this order, and every binding registered.
+// opened in this order, every binding registered, and a count hook that ends
+// the program from inside a running script when SIGINT, SIGTERM or SIGHUP
+// asked for it.
 lua_State* CreateLuaState();

@@ -17,7 +17,8 @@ static void Usage() {
     std::fprintf(stderr,
                  "usage: revev [--frames N] [--script FILE] [--screenshot FILE]\n"
                  "  --frames N         end the program after N frames\n"
-                 "  --script FILE      run FILE every frame instead of scripts/PrintTest.lua\n"
+                 "  --script FILE      run FILE every frame instead of scripts/PrintTest.lua,\n"
+                 "                     with FILE's folder as the current directory\n"
                  "  --screenshot FILE  save the last frame shown (.png or BMP) at the end\n");
 }
 
@@ -47,6 +48,7 @@ int main(int argc, char** argv) {
             }
         } else if (std::strcmp(arg, "--script") == 0 && hasValue) {
             options.script = FromStartDirectory(argv[++i]);
+            options.scriptFolderIsCurrent = true;
         } else if (std::strcmp(arg, "--screenshot") == 0 && hasValue) {
             options.screenshot = FromStartDirectory(argv[++i]);
         } else if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {

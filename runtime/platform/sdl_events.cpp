@@ -117,6 +117,8 @@ void SdlDrainInputEvents() {
 void SdlInstallSignalHandlers() {
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
+    // A closed terminal: the user is gone, but what the program keeps is not.
+    std::signal(SIGHUP, OnSignal);
 }
 
 // ---------------------------------------------------------------------------
@@ -140,6 +142,8 @@ bool PlatformPeekMessage(PlatformMessage& message) {
     }
     return false;
 }
+
+bool PlatformEndRequested() { return signalled != 0; }
 
 bool PlatformKeyDown(int scanCode) {
     return scanCode >= 0 && scanCode < 256 && inputState.keys[scanCode];

@@ -1,11 +1,16 @@
 // The program as users run it: the real binary, headless, with small scripts.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "support/headless.h"
 
@@ -31,6 +36,109 @@ protected:
 
     std::string dir;
 };
+
+// The program running in the background, so that a test can signal it. It is
+// killed at the end of the test if it is still there.
+class Background {
+public:
+    Background(const std::vector<std::string>& arguments, const std::string& output) {
+        std::vector<std::string> words = {REVEV_BINARY};
+        words.insert(words.end(), arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        for (std::string& word : words) argv.push_back(word.data());
+        argv.push_back(nullptr);
+        pid = fork();
+        if (pid == 0) {
+            int fd = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (fd >= 0) {
+                dup2(fd, 1);
+                dup2(fd, 2);
+            }
+            sigset_t none;
+            sigemptyset(&none);
+            sigprocmask(SIG_SETMASK, &none, nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+    }
+    ~Background() {
+        if (pid > 0 && !ended) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+
+    bool Started() const { return pid > 0; }
+    void Signal(int number) { kill(pid, number); }
+
+    // Waits up to `seconds` for the program to end. True when it ended;
+    // status then holds its wait status.
+    bool WaitForEnd(double seconds) {
+        for (int i = 0; i < seconds * 50; ++i) {
+            if (waitpid(pid, &status, WNOHANG) == pid) return ended = true;
+            usleep(20000);
+        }
+        return false;
+    }
+    bool ExitedWith(int code) const {
+        return ended && WIFEXITED(status) && WEXITSTATUS(status) == code;
+    }
+
+private:
+    pid_t pid = -1;
+    bool ended = false;
+    int status = 0;
+};
+
+// Waits up to 60 s (a sanitized start-up on a busy machine is slow) for a file
+// to hold `text`.
+bool WaitForFileText(const std::string& path, const std::string& text) {
+    for (int i = 0; i < 600; ++i) {
+        if (ReadWholeFile(path).find(text) != std::string::npos) return true;
+        usleep(100000);
+    }
+    return false;
+}
+
+// A script that changes a key of a configuration file once, then writes
+// "ready" to a marker file; `rest` runs after that in the same first frame.
+std::string ChangeKeyScript(const std::string& ini, const std::string& marker,
+                            const std::string& rest) {
+    return "if not changed then\n"
+           "  changed = true\n"
+           "  Lua_Iniopen('" + ini + "')\n"
+           "  Lua_Iniputvalue('Video', 'width', '640')\n"
+           "  Lua_Channelopen(0, '" + marker + "', 0)\n"
+           "  Lua_Channelwriteline(0, 'ready')\n"
+           "  Lua_Channelclose(0)\n" + rest + "\n"
+           "end\n";
+}
+
+// A 24-bit BMP of w x h pixels, all grey.
+std::string GreyBmp(int w, int h) {
+    int row = (w * 3 + 3) / 4 * 4;
+    uint32_t pixels = (uint32_t)(row * h), size = 54 + pixels;
+    auto le = [](std::string& out, uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) out += (char)((value >> (8 * i)) & 0xFF);
+    };
+    std::string bmp = "BM";
+    le(bmp, size, 4);
+    le(bmp, 0, 4);
+    le(bmp, 54, 4);
+    le(bmp, 40, 4);
+    le(bmp, (uint32_t)w, 4);
+    le(bmp, (uint32_t)h, 4);
+    le(bmp, 1, 2);
+    le(bmp, 24, 2);
+    le(bmp, 0, 4);
+    le(bmp, pixels, 4);
+    le(bmp, 2835, 4);
+    le(bmp, 2835, 4);
+    le(bmp, 0, 4);
+    le(bmp, 0, 4);
+    bmp += std::string(pixels, (char)0x80);
+    return bmp;
+}
 
 }  // namespace
 
@@ -110,4 +218,68 @@ TEST_F(Program, TerminationSignalEndsThroughTheNormalEnd) {
     int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << ReadWholeFile(out);
+}
+
+// Ending on a signal goes through the program's one end, whose exit handlers
+// save the configuration file; a script busy in a loop must not hold it off.
+class SignalEnd : public Program {
+protected:
+    void SetUp() override {
+        Program::SetUp();
+        ini = dir + "game.ini";
+        marker = dir + "ready.txt";
+        WriteWholeFile(ini, "[Video]\nwidth = 320\n");
+        // Every test of this process shares the scratch directory.
+        unlink(marker.c_str());
+    }
+
+    // Runs the script, signals the program once it made its change, and
+    // expects a normal end with the change on disk. The end takes a fraction
+    // of a second; 3 s only tells an end from a program that never ends.
+    void ExpectSavedEndOn(int number, const std::string& rest) {
+        std::string script = WriteScript("change.lua", ChangeKeyScript(ini, marker, rest));
+        std::string output = dir + "output.txt";
+        Background program({"--script", script}, output);
+        ASSERT_TRUE(program.Started());
+        ASSERT_TRUE(WaitForFileText(marker, "ready")) << ReadWholeFile(output);
+        program.Signal(number);
+        ASSERT_TRUE(program.WaitForEnd(3)) << "still running after signal " << number;
+        EXPECT_TRUE(program.ExitedWith(0)) << ReadWholeFile(output);
+        EXPECT_NE(ReadWholeFile(ini).find("width=640"), std::string::npos) << ReadWholeFile(ini);
+    }
+
+    std::string ini, marker;
+};
+
+TEST_F(SignalEnd, HangupSavesTheConfigurationAndEndsNormally) {
+    ExpectSavedEndOn(SIGHUP, "");
+}
+
+TEST_F(SignalEnd, TerminateEndsAScriptBusyInALoop) {
+    ExpectSavedEndOn(SIGTERM, "while true do end");
+}
+
+TEST_F(SignalEnd, InterruptEndsAScriptBusyInALoop) {
+    ExpectSavedEndOn(SIGINT, "while true do end");
+}
+
+TEST_F(SignalEnd, HangupEndsAScriptBusyInALoop) {
+    ExpectSavedEndOn(SIGHUP, "while true do end");
+}
+
+// With --script, the names a script uses are taken from its own folder, not
+// from where the program was started nor from the program's folder.
+TEST_F(Program, ScriptNamesResolveFromTheScriptsFolder) {
+    std::string game = dir + "game/", elsewhere = dir + "elsewhere/";
+    ASSERT_EQ(mkdir(game.c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(elsewhere.c_str(), 0755), 0);
+    WriteWholeFile(game + "beside.bmp", GreyBmp(3, 2));
+    WriteWholeFile(game + "main.lua",
+                   "Lua_Loadsprite('beside.bmp', 1)\n"
+                   "print('size', Lua_Getspritesize(1))\n"
+                   "print('dir', Lua_Directoryget())\n");
+    ProgramRun run = Start("--frames 1 --script ../game/main.lua", elsewhere);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("size\t3\t2\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("dir\t" + game + "\n"), std::string::npos) << run.out;
 }
