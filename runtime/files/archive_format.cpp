@@ -74,16 +74,31 @@ UnpackResult ArchiveUnpackBlock(const uint8_t* block, size_t blockSize, Unpacked
     if (!block || blockSize < kArchiveBlockHeader || !LzoReady()) return UnpackResult::Refused;
     uint32_t unpacked = ReadLe32(block);
     size_t packed = blockSize - kArchiveBlockHeader;
-    if (unpacked > ArchiveMaxUnpacked(packed)) return UnpackResult::Refused;
+    // A stored size beyond what the packed bytes can expand to is wrong, yet
+    // the stream may still be whole: the buffer takes the smaller size and the
+    // decompressor's count says how much data there is.
+    uint64_t most = ArchiveMaxUnpacked(packed);
+    bool overstated = unpacked > most;
+    size_t capacity = overstated ? (size_t)most : (size_t)unpacked;
     // One spare byte so that an empty entry still has a buffer to point at.
-    out.bytes.reset(new (std::nothrow) uint8_t[(size_t)unpacked + 1]);
+    out.bytes.reset(new (std::nothrow) uint8_t[capacity + 1]);
     if (!out.bytes) return UnpackResult::Refused;
-    lzo_uint length = unpacked;
+    lzo_uint length = capacity;
     int status = lzo1x_decompress_safe(block + kArchiveBlockHeader, (lzo_uint)packed,
                                        out.bytes.get(), &length, nullptr);
+    if (status == LZO_E_OK) {
+        out.length = (size_t)length;
+        return UnpackResult::Complete;
+    }
+    // With its stored size already known false, a broken stream leaves
+    // nothing worth keeping.
+    if (overstated) {
+        out = UnpackedData();
+        return UnpackResult::Refused;
+    }
     // The decompressor reports how far it got, also when it stops on an error.
-    out.length = length <= unpacked ? (size_t)length : 0;
-    return status == LZO_E_OK ? UnpackResult::Complete : UnpackResult::Damaged;
+    out.length = length <= capacity ? (size_t)length : 0;
+    return UnpackResult::Damaged;
 }
 
 UnpackResult ArchiveUnpack(FILE* file, const ArchiveEntry& entry, UnpackedData& out) {

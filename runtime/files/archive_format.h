@@ -58,13 +58,17 @@ bool ArchiveOpenDirectory(FILE* file, ArchiveLayout& layout);
 ArchiveStep ArchiveNextEntry(FILE* file, const ArchiveLayout& layout, ArchiveEntry& entry);
 
 // Largest unpacked size an LZO1X stream of `packed` bytes can produce; a
-// block claiming more is damaged.
+// block claiming more states its size wrongly.
 uint64_t ArchiveMaxUnpacked(uint64_t packed);
 
-// Reads an entry's block and unpacks it. Complete: `out` holds the data.
-// Damaged: the decompressor stopped with an error; `out` holds what it
-// unpacked before. Refused: the block lies outside the file, cannot be read,
-// claims an unpacked size it cannot hold, or memory ran out; `out` is empty.
+// Reads an entry's block and unpacks it into a buffer of the stored unpacked
+// size or, when that is larger, of ArchiveMaxUnpacked. Complete: the stream
+// decompressed whole; `out` holds the data at the length the decompressor
+// reports. Damaged: the decompressor stopped with an error (also when the
+// data does not fit the stored size); `out` holds what it unpacked before.
+// Refused: the block lies outside the file, cannot be read, states a size
+// larger than its bytes can expand to and does not decompress whole, or
+// memory ran out; `out` is empty.
 UnpackResult ArchiveUnpack(FILE* file, const ArchiveEntry& entry, UnpackedData& out);
 
 // Unpacks a block already in memory (header included); same results.

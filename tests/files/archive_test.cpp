@@ -11,6 +11,7 @@
 
 #include "core/engine.h"
 #include "files/archive.h"
+#include "archive_writer.h"
 #include "files/archive_format.h"
 #include "files_test_util.h"
 
@@ -217,8 +218,8 @@ TEST_F(Archive, RefusesMalformedArchivesCleanly) {
         const char* what;
         std::string archive;
     };
-    std::string absurd = Le32(0xFFFFFFF0u) + block.substr(4);
-    std::string tooBig = Le32(200000) + block.substr(4);
+    // A stored size beyond what the block can expand to, and a broken stream.
+    std::string overstatedBroken = Le32(0xFFFFFFF0u) + block.substr(4, block.size() - 7);
     std::vector<Case> cases = {
         {"shorter than the trailer", "vaZ\0"},
         {"directory position past the end", block + Trailer(1 << 20)},
@@ -228,8 +229,8 @@ TEST_F(Archive, RefusesMalformedArchivesCleanly) {
         {"block runs past the end", plain(DirEntry("a.txt", 0, bs + 100) + '\0', block)},
         {"block offset past the end", plain(DirEntry("a.txt", 1u << 30, bs) + '\0', block)},
         {"block shorter than its header", plain(DirEntry("a.txt", 0, 3) + '\0', block)},
-        {"unpacked size beyond any LZO1X stream", plain(DirEntry("a.txt", 0, bs) + '\0', absurd)},
-        {"unpacked size absurd for the block", plain(DirEntry("a.txt", 0, bs) + '\0', tooBig)},
+        {"overstated unpacked size with a broken stream",
+         plain(DirEntry("a.txt", 0, (uint32_t)overstatedBroken.size()) + '\0', overstatedBroken)},
         {"name with a zero byte", plain(DirEntry(std::string("a.txt\0z", 7), 0, bs) + '\0', block)},
     };
     for (const Case& c : cases) {
@@ -240,6 +241,31 @@ TEST_F(Archive, RefusesMalformedArchivesCleanly) {
         EXPECT_STREQ(path, "");
         EXPECT_TRUE(ListNames(ScratchTemp()).empty());
     }
+}
+
+// The stored unpacked size only bounds the buffer: whole data is served at
+// the length the decompressor reports, whatever the size claims.
+TEST_F(Archive, AStoredSizeLargerThanTheDataCanBeStillGivesTheWholeData) {
+    std::string text = "several words, several words, several words\r\n";
+    std::filesystem::create_directory(dir + "src");
+    WriteFile(dir + "src/words.txt", text);
+    WriteFile(dir + "src/other.txt", std::string(5000, 'o'));
+    std::string error;
+    ASSERT_TRUE(CreateArchive(dir + "data.vaz", {dir + "src/words.txt", dir + "src/other.txt"},
+                              error))
+        << error;
+    std::vector<ArchiveListing> entries;
+    ASSERT_TRUE(ListArchive(dir + "data.vaz", entries, error)) << error;
+    ASSERT_EQ(entries.size(), 2u);
+    std::string archive = ReadFile(dir + "data.vaz");
+    // Far beyond what the packed bytes can expand to, and just above the truth.
+    archive.replace(entries[0].dataOffset, 4, Le32(1u << 30));
+    archive.replace(entries[1].dataOffset, 4, Le32(5001));
+    UseArchive(archive);
+    ASSERT_EQ(Resolve("words.txt"), 1);
+    EXPECT_EQ(ReadFile(path), text);
+    ASSERT_EQ(Resolve("other.txt"), 1);
+    EXPECT_EQ(ReadFile(path), std::string(5000, 'o'));
 }
 
 TEST_F(Archive, RefusesNamesTooLongForTheBuffers) {
