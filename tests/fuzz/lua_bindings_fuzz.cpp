@@ -1,0 +1,356 @@
+// Fuzz target: the Lua bindings. The real program's Lua state, with every
+// binding registered, is made once on a headless start-up; each input is then
+// a sequence of calls, each naming a binding and its arguments, run with
+// lua_pcall. See lua_bindings_input.h for the input format.
+//
+// Files the bindings write land in a fresh temporary directory, which is the
+// current directory and TMPDIR, and is emptied and refilled with a few
+// sample files before every input. Bindings that touch files only get paths
+// that stay inside it. The clock is a test clock that moves 1 ms per read, so
+// frame pacing never sleeps and runs repeat.
+//
+// A fatal runtime error (bad array index, closed channel, no memory) ends the
+// program by design; it is a correct outcome. The link wraps EndProgram and
+// RuntimeError (see CMakeLists.txt): inside a call they throw, so the frames
+// of the runtime and the binding unwind with their destructors (nothing is
+// reported as leaked that a real end would have freed), the call ends as a
+// Lua error, and the rest of the input is dropped, as the program would have
+// ended.
+//
+// Run with -rss_limit_mb=4096 -malloc_limit_mb=2048: the runtime refuses
+// arrays above its own element limits, well below these.
+extern "C" {
+#include <lauxlib.h>
+#include <lua.h>
+}
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "application.h"
+#include "core/engine.h"
+#include "files/archive.h"
+#include "lua_bindings_input.h"
+
+// ---------------------------------------------------------------------------
+// Types
+
+// Bindings the target never calls, with the reason.
+struct Exclusion {
+    const char* name;
+    const char* reason;
+};
+
+// ---------------------------------------------------------------------------
+// State
+
+static const Exclusion kExcluded[] = {
+    {"Lua_End", "ends the program"},
+    {"Lua_Waitkey", "waits for a key that a headless run never gets"},
+    {"Lua_Waitmouse", "waits for a mouse button that a headless run never gets"},
+    {"Lua_Input", "text entry runs until Enter is typed"},
+    {"Lua_Externalfunction",
+     "loads a shared library by name from the system's search path and runs its initialisers"},
+};
+
+// TEMPORARY: bindings with known faults that are being fixed; each comes off
+// this list once its fix is in. Their calls are skipped, but they keep their
+// place in the list, so that inputs mean the same before and after.
+static const Exclusion kKnownFaults[] = {
+    {"Lua_Numberarray", "infinite or huge sizes"},
+    {"Lua_Textarray", "infinite or huge sizes"},
+    {"Lua_Dim", "infinite or huge sizes"},
+    {"Lua_Redim", "infinite or huge sizes"},
+    {"Lua_Setscreen", "huge or negative sizes"},
+    {"Lua_Viewport", "huge or negative sizes"},
+    {"Lua_Playmusic", "a broken WAV file"},
+    {"Lua_Stretchsprite", "an empty sprite slot"},
+};
+
+// Bindings that open, write, delete or list files, or change directory: each
+// text argument must be a path that stays inside the scratch directory.
+static const char* const kFileBindings[] = {
+    "Lua_Loadsprite", "Lua_Loadbmp",      "Lua_Normalmap",     "Lua_Loadfont",
+    "Lua_Savescreen", "Lua_Savesprite",   "Lua_Channelopen",   "Lua_Filesize",
+    "Lua_Fileexists", "Lua_Filedelete",   "Lua_Filecopy",      "Lua_Directoryset",
+    "Lua_Directorylist", "Lua_Setdataarchives", "Lua_Iniopen", "Lua_Linefileget",
+    "Lua_Linefilegetnumber", "Lua_Linefileput", "Lua_Linefileputnumber", "Lua_Loadsound",
+    "Lua_Playmusic", "Lua_Loadobject", "Lua_Saveobject", "Lua_Loadshader",
+};
+
+struct Binding {
+    std::string name;
+    bool takesPaths = false;
+    bool knownFault = false;  // skipped for now; keeps its index
+};
+
+static lua_State* L = nullptr;
+static std::vector<Binding> bindings;
+static std::string scratch;  // ends with '/'
+static std::vector<std::pair<std::string, std::string>> sampleFiles;  // name, content
+
+// Set while a binding runs: an end of the program then unwinds to the call.
+static bool insideCall = false;
+static bool programEnded = false;
+
+static double clockNow = 0;
+
+// ---------------------------------------------------------------------------
+// The end of the program, wrapped at link time
+
+// Thrown for an end of the program inside a call; not a std::exception, so
+// the bindings' guards pass it on as an unknown failure.
+struct ProgramEnd {};
+
+extern "C" [[noreturn]] void __real__Z10EndProgramv();
+
+extern "C" [[noreturn]] void __wrap__Z10EndProgramv() {
+    if (!insideCall) __real__Z10EndProgramv();
+    programEnded = true;
+    throw ProgramEnd();
+}
+
+extern "C" [[noreturn]] void __wrap__Z12RuntimeErrori(int number) {
+    FatalError(number);
+    __wrap__Z10EndProgramv();
+}
+
+// Runs the binding below its arguments. An end of the program unwinds to here
+// through Lua's C frames, which carry unwind tables but restore nothing; the
+// Lua error raised afterwards makes the enclosing lua_pcall restore the
+// state. The error is raised outside the handler, so the exception is done.
+static int CallBinding(lua_State* state) {
+    bool ended = false;
+    try {
+        lua_call(state, lua_gettop(state) - 1, 1);
+    } catch (const ProgramEnd&) {
+        ended = true;
+    }
+    if (!ended) return 1;
+    lua_pushliteral(state, "program ended");
+    return lua_error(state);
+}
+
+// ---------------------------------------------------------------------------
+// Internal helpers
+
+static double FuzzClock() { return clockNow += 1.0; }
+
+static std::string ReadFile(const std::string& path) {
+    std::string content;
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+        char buffer[4096];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) content.append(buffer, n);
+        std::fclose(f);
+    }
+    return content;
+}
+
+static void WriteFile(const std::string& path, const std::string& content) {
+    if (FILE* f = std::fopen(path.c_str(), "wb")) {
+        std::fwrite(content.data(), 1, content.size(), f);
+        std::fclose(f);
+    }
+}
+
+// The sample files every input starts with: pictures, a sound, a
+// configuration file, an archive and plain text, taken from the seeds of the
+// reader targets.
+static void GatherSampleFiles() {
+    const std::string corpus = std::string(REVEV_SOURCE_DIR) + "/tests/fuzz/corpus/";
+    const std::pair<const char*, const char*> taken[] = {
+        {"pic.bmp", "fuzz_bmp/plain24.bmp"},   {"pal.bmp", "fuzz_bmp/palette8.bmp"},
+        {"pic.png", "fuzz_png/rgba.png"},      {"pal.png", "fuzz_png/palette_trns.png"},
+        {"snd.wav", "fuzz_wav/plain.wav"},     {"cfg.ini", "fuzz_config/basic.ini"},
+        {"data.vaz", "fuzz_archive/plain.vaz"},
+    };
+    for (const auto& [name, source] : taken) sampleFiles.emplace_back(name, ReadFile(corpus + source));
+    sampleFiles.emplace_back("font.bmp", ReadFile(std::string(REVEV_SOURCE_DIR) + "/smalfont.bmp"));
+    sampleFiles.emplace_back("lines.txt", "first\r\nsecond\r\n12.5\r\n\r\nlast");
+    sampleFiles.emplace_back("text.txt", std::string("abc\0def\n", 8) + "1e400\nnan\n");
+    sampleFiles.emplace_back("sub/inner.txt", "inner\n");
+}
+
+// Empties the scratch directory and writes the sample files again, so that
+// each input starts from the same files.
+static void ResetScratch() {
+    if (chdir(scratch.c_str()) != 0) std::abort();
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(scratch, error))
+        std::filesystem::remove_all(entry.path(), error);
+    mkdir((scratch + "sub").c_str(), 0700);
+    for (const auto& [name, content] : sampleFiles) WriteFile(scratch + name, content);
+    SetDataArchives("data.vaz", "data.vaz");
+}
+
+static bool Listed(const std::string& name, const char* const* names, size_t count) {
+    for (size_t i = 0; i < count; ++i)
+        if (name == names[i]) return true;
+    return false;
+}
+
+template <size_t N>
+static bool Excluded(const std::string& name, const Exclusion (&list)[N]) {
+    for (const Exclusion& e : list)
+        if (name == e.name) return true;
+    return false;
+}
+
+// Every global named "Lua_...", sorted, less the exclusions.
+static void CollectBindings() {
+    std::vector<std::string> names;
+    lua_pushnil(L);
+    while (lua_next(L, LUA_GLOBALSINDEX) != 0) {
+        if (lua_type(L, -2) == LUA_TSTRING && lua_iscfunction(L, -1)) {
+            std::string name = lua_tostring(L, -2);
+            if (name.rfind("Lua_", 0) == 0) names.push_back(name);
+        }
+        lua_pop(L, 1);
+    }
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+        if (Excluded(name, kExcluded)) continue;
+        Binding binding;
+        binding.name = name;
+        binding.knownFault = Excluded(name, kKnownFaults);
+        binding.takesPaths =
+            Listed(name, kFileBindings, sizeof kFileBindings / sizeof kFileBindings[0]);
+        bindings.push_back(binding);
+    }
+}
+
+// Pushes a new array made by the array bindings themselves, with small sizes.
+static void PushArray(bool text, const int (&sizes)[4]) {
+    lua_getglobal(L, text ? "Lua_Textarray" : "Lua_Numberarray");
+    for (int size : sizes) lua_pushnumber(L, size);
+    if (lua_pcall(L, 4, 1, 0) != 0) {
+        lua_pop(L, 1);
+        lua_pushnil(L);
+    }
+}
+
+// Turns decoded arguments into Lua values on the stack.
+static void PushArgument(const FuzzArgument& arg, const std::vector<int>& saved) {
+    switch (arg.kind) {
+        case FuzzArgument::Nil: lua_pushnil(L); break;
+        case FuzzArgument::Boolean: lua_pushboolean(L, arg.number != 0); break;
+        case FuzzArgument::Number: lua_pushnumber(L, arg.number); break;
+        case FuzzArgument::Text: lua_pushlstring(L, arg.text.data(), arg.text.size()); break;
+        case FuzzArgument::Table:
+            lua_createtable(L, (int)arg.items.size(), 0);
+            for (size_t i = 0; i < arg.items.size(); ++i) {
+                PushArgument(arg.items[i], saved);
+                lua_rawseti(L, -2, (int)i + 1);
+            }
+            break;
+        case FuzzArgument::NumberArray: PushArray(false, arg.sizes); break;
+        case FuzzArgument::TextArray: PushArray(true, arg.sizes); break;
+        case FuzzArgument::Saved:
+            lua_rawgeti(L, LUA_REGISTRYINDEX, saved[(size_t)arg.slot % saved.size()]);
+            break;
+    }
+}
+
+// Whether every text among the arguments on the stack (above the two
+// functions) is a path inside the scratch directory. Saved results count too:
+// "Lua_Directoryget" gives an absolute path.
+static bool TextsStayInside() {
+    for (int i = 3; i <= lua_gettop(L); ++i) {
+        if (lua_type(L, i) != LUA_TSTRING) continue;
+        size_t length = 0;
+        const char* text = lua_tolstring(L, i, &length);
+        if (!PathStaysInside(text, length)) return false;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// libFuzzer entry points
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    char pattern[] = "/tmp/revev-fuzz-XXXXXX";
+    const char* made = mkdtemp(pattern);
+    if (!made) std::abort();
+    scratch = std::string(made) + "/";
+    setenv("TMPDIR", made, 1);
+
+    // The settings of the program itself; start-up finds smalfont.bmp beside
+    // this binary, the program's directory.
+    engine.screenHeight = 240;
+    engine.screenWidth = 320;
+    engine.frameRateLimit = 60;
+    SetClockSource(FuzzClock);
+    if (!StartUp("", 1, "ReVev")) {
+        std::fprintf(stderr, "lua bindings fuzz: start-up failed\n");
+        std::abort();
+    }
+    engine.errorLine = engine.errorNumber = engine.currentLine = 0;
+    SetAutoPause(0);
+    L = CreateLuaState();
+    if (!L) std::abort();
+    CollectBindings();
+    GatherSampleFiles();
+    ResetScratch();
+    std::fprintf(stderr, "lua bindings fuzz: %zu bindings, scratch %s\n", bindings.size(),
+                 scratch.c_str());
+    // The numbering, for writing inputs by hand.
+    if (std::getenv("REVEV_FUZZ_LIST")) {
+        for (size_t i = 0; i < bindings.size(); ++i)
+            std::fprintf(stderr, "%zu %s\n", i, bindings[i].name.c_str());
+    }
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    ResetScratch();
+    lua_settop(L, 0);
+    programEnded = false;
+
+    // Results of earlier calls, kept in the registry for later arguments.
+    std::vector<int> saved(kFuzzSavedSlots);
+    for (int& ref : saved) {
+        lua_pushnil(L);
+        ref = luaL_ref(L, LUA_REGISTRYINDEX);
+    }
+
+    FuzzInput input(data, size);
+    FuzzCall call;
+    for (int n = 0; n < kFuzzMaxCalls && !programEnded && input.NextCall(bindings.size(), call); ++n) {
+        const Binding& binding = bindings[call.binding];
+        if (binding.knownFault) continue;
+        lua_pushcfunction(L, CallBinding);
+        lua_getglobal(L, binding.name.c_str());
+        for (const FuzzArgument& arg : call.arguments) PushArgument(arg, saved);
+        if (binding.takesPaths && !TextsStayInside()) {
+            lua_settop(L, 0);
+            continue;
+        }
+        insideCall = true;
+        lua_pcall(L, lua_gettop(L) - 1, 1, 0);
+        insideCall = false;
+        // The first result (or the error) becomes saved value n.
+        int& slot = saved[(size_t)n % saved.size()];
+        luaL_unref(L, LUA_REGISTRYINDEX, slot);
+        slot = luaL_ref(L, LUA_REGISTRYINDEX);
+        lua_settop(L, 0);
+        // Arrays hold memory that Lua's collector does not count; collect at
+        // once so that only the saved ones stay alive.
+        lua_gc(L, LUA_GCCOLLECT, 0);
+    }
+    for (int ref : saved) luaL_unref(L, LUA_REGISTRYINDEX, ref);
+    lua_settop(L, 0);
+    lua_gc(L, LUA_GCCOLLECT, 0);
+    return 0;
+}
