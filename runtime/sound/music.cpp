@@ -3,7 +3,50 @@
 #include "sound/sound.h"
 #include "sound/sound_internal.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
 #include "core/engine.h"
+#include "files/file_io.h"
+
+// ---------------------------------------------------------------------------
+// Internal helpers
+
+namespace {
+
+// The chunks before the samples fit in this many bytes in any file the WAV
+// reader takes; the rest of a long piece need not be read to judge it.
+constexpr size_t kWaveHeadBytes = 4096;
+
+bool NamedAsWave(const std::string& path) {
+    size_t length = path.size();
+    return length >= 4 && EqualNoCase(path.c_str() + length - 4, ".wav");
+}
+
+// The music player divides by the figures of a WAV file's format without
+// checking them (a file stating 0 channels ends the program), so a file it
+// would take as WAV, by its name or by its RIFF WAVE words, must pass the
+// WAV reader's rules first and state the channel count the reader plays.
+bool MusicFileIsSafe(const std::string& path) {
+    FILE* file = OpenForReading(path.c_str());
+    if (!file) return false;
+    const int64_t length = FileLength(file);
+    uint8_t head[kWaveHeadBytes];
+    const size_t available = length > 0 ? (size_t)std::min<int64_t>(length, (int64_t)kWaveHeadBytes) : 0;
+    const bool read = available > 0 && ReadExact(file, head, available);
+    std::fclose(file);
+    if (!read) return false;
+    const bool riffWave =
+        available >= 12 && std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WAVE", 4) == 0;
+    if (!riffWave && !NamedAsWave(path)) return true;
+    WaveSound wave;
+    uint16_t statedChannels = 0;
+    return ReadWaveHeader(head, available, (uint64_t)length, wave, &statedChannels) &&
+           statedChannels == wave.channels;
+}
+
+}  // namespace
 
 // ---------------------------------------------------------------------------
 // Public
@@ -13,6 +56,7 @@ double PlayMusic(const RuntimeString& fileName) {
     bool found = false;
     std::string path = ResolveSoundFile(fileName, found);
     if (!found || !engine.sound || !engine.sound->deviceOpen) return 0;
+    if (!MusicFileIsSafe(path)) return 0;
     // The player keeps the file open while it streams, so an archive entry's
     // temporary file may be deleted by the next lookup without cutting it off.
     // It repeats the piece by itself; no watcher is needed to restart it.

@@ -1,6 +1,7 @@
 // The WAV reader: the RIFF header, the format chunk, an optional fact chunk
 // and the data chunk, each length checked against the bytes really there.
 #include "sound/sound.h"
+#include "sound/sound_internal.h"
 
 #include <cstring>
 
@@ -22,10 +23,10 @@ bool IdIs(const uint8_t* at, const char* id) { return std::memcmp(at, id, 4) == 
 
 // Moves `position` past a chunk body of `size` bytes and its pad byte (RIFF
 // chunks start on even offsets). False when that runs past the end.
-bool SkipChunk(size_t& position, uint32_t size, size_t total) {
-    uint64_t next = (uint64_t)position + size + (size & 1u);
+bool SkipChunk(uint64_t& position, uint32_t size, uint64_t total) {
+    uint64_t next = position + size + (size & 1u);
     if (next > total) return false;
-    position = (size_t)next;
+    position = next;
     return true;
 }
 
@@ -34,13 +35,15 @@ bool SkipChunk(size_t& position, uint32_t size, size_t total) {
 // ---------------------------------------------------------------------------
 // Public
 
-bool ReadWave(const uint8_t* bytes, size_t size, WaveSound& out) {
-    if (!bytes || size < kWaveHeaderBytes) return false;
+bool ReadWaveHeader(const uint8_t* bytes, size_t available, uint64_t fileSize, WaveSound& out,
+                    uint16_t* statedChannels) {
+    if (!bytes || available > fileSize || available < kWaveHeaderBytes) return false;
     // The RIFF and WAVE words are not compared; the format chunk must be there.
     if (!IdIs(bytes + 12, "fmt ")) return false;
     uint32_t formatSize = ReadLe32(bytes + 16);
     if (formatSize < 16) return false;
     uint16_t fileChannels = ReadLe16(bytes + 22);
+    if (statedChannels) *statedChannels = fileChannels;
     out.formatTag = ReadLe16(bytes + 20);
     out.samplesPerSecond = ReadLe32(bytes + 24);
     out.blockAlign = ReadLe16(bytes + 32);
@@ -48,20 +51,20 @@ bool ReadWave(const uint8_t* bytes, size_t size, WaveSound& out) {
 
     // A longer format chunk (18 bytes, or the 40 of the extensible layout) is
     // skipped by its stated size.
-    size_t position = kFormatBodyOffset;
-    if (!SkipChunk(position, formatSize, size)) return false;
+    uint64_t position = kFormatBodyOffset;
+    if (!SkipChunk(position, formatSize, fileSize)) return false;
 
-    if (size - position < kChunkHeaderBytes) return false;
+    if (position + kChunkHeaderBytes > available) return false;
     if (IdIs(bytes + position, "fact")) {
         uint32_t factSize = ReadLe32(bytes + position + 4);
         position += kChunkHeaderBytes;
-        if (!SkipChunk(position, factSize, size)) return false;
-        if (size - position < kChunkHeaderBytes) return false;
+        if (!SkipChunk(position, factSize, fileSize)) return false;
+        if (position + kChunkHeaderBytes > available) return false;
     }
     if (!IdIs(bytes + position, "data")) return false;
     out.dataSize = ReadLe32(bytes + position + 4);
-    out.dataOffset = position + kChunkHeaderBytes;
-    if (out.dataSize > size - out.dataOffset) return false;
+    out.dataOffset = (size_t)(position + kChunkHeaderBytes);
+    if (out.dataSize > fileSize - out.dataOffset) return false;
 
     // The samples are played as PCM whatever the tag says, mono or stereo.
     out.channels = fileChannels <= 1 ? 1 : 2;
@@ -70,4 +73,8 @@ bool ReadWave(const uint8_t* bytes, size_t size, WaveSound& out) {
     if (out.samplesPerSecond < kMinFrequency || out.samplesPerSecond > kMaxFrequency) return false;
     out.bytesPerSecond = out.samplesPerSecond * out.blockAlign;
     return out.dataSize >= out.blockAlign;
+}
+
+bool ReadWave(const uint8_t* bytes, size_t size, WaveSound& out) {
+    return ReadWaveHeader(bytes, size, size, out, nullptr);
 }
