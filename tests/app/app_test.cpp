@@ -283,3 +283,30 @@ TEST_F(Program, ScriptNamesResolveFromTheScriptsFolder) {
     EXPECT_NE(run.out.find("size\t3\t2\n"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("dir\t" + game + "\n"), std::string::npos) << run.out;
 }
+
+// The program's own font is read at start-up from beside the program, even
+// when the script's folder holds a file of the same name.
+TEST_F(Program, ProgramsOwnFontIsStillTakenFromBesideTheProgram) {
+    std::string binary = REVEV_BINARY;
+    std::string programFont = binary.substr(0, binary.rfind('/')) + "/smalfont.bmp";
+    std::string game = dir + "fontgame/";
+    ASSERT_EQ(mkdir(game.c_str(), 0755), 0);
+    WriteWholeFile(game + "smalfont.bmp", GreyBmp(128, 64));
+    WriteWholeFile(game + "main.lua",
+                   "local function glyph()\n"
+                   "  Lua_Blackscreen(1)\n"
+                   "  Lua_Print('A', 0, 0)\n"
+                   "  local t = {}\n"
+                   "  for y = 0, 7 do for x = 0, 7 do t[#t + 1] = Lua_Getpixel(x, y) end end\n"
+                   "  return table.concat(t, ',')\n"
+                   "end\n"
+                   "local first = glyph()\n"
+                   "Lua_Loadfont('" + programFont + "', 0)\n"
+                   "print('program font', first == glyph())\n"
+                   "Lua_Loadfont('smalfont.bmp', 0)\n"
+                   "print('folder font', first == glyph())\n");
+    ProgramRun run = Start("--frames 1 --script '" + game + "main.lua'");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("program font\ttrue\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("folder font\tfalse\n"), std::string::npos) << run.out;
+}
