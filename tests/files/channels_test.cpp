@@ -3,14 +3,15 @@
 // program), the 64-byte-block line reader, and the file commands.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
-#include <csignal>
 #include <cstring>
+#include <dlfcn.h>
 #include <filesystem>
-#include <sys/resource.h>
 
 #include "core/engine.h"
 #include "files/channels.h"
+#include "files/libraries.h"
 #include "files_test_util.h"
 
 class Channels : public ::testing::Test {
@@ -250,16 +251,44 @@ TEST_F(Channels, CopyIsWholeOrNothing) {
     // Copying a file onto itself must not empty it.
     FileCopy("src.bin", "./src.bin");
     EXPECT_EQ(ReadFile("src.bin"), data);
-    // A destination that cannot take every block is deleted: a file-size
+    // A copy that cannot write every block leaves the destination as it was
+    // (absent, or the old file byte for byte) and logs one line: a file-size
     // limit of 6000 bytes makes the second block's write fall short.
+    WriteFile("old.bin", "old destination");
+    EXPECT_EQ(WithFileSizeLimit(6000,
+                                [] {
+                                    FileCopy("src.bin", "partial.bin");
+                                    FileCopy("src.bin", "old.bin");
+                                }),
+              0);
+    EXPECT_FALSE(Exists("partial.bin"));
+    EXPECT_EQ(ReadFile("old.bin"), "old destination");
+    EXPECT_EQ(ErrorLogLines().size(), 2u);
+    std::vector<std::string> names = ListNames(dir);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"dst.bin", "old.bin", "src.bin", "tmp"}));
+}
+
+// The copy must not rewrite the pages of a library the process has mapped:
+// code of the old library stays callable, and the file holds the new bytes.
+TEST_F(Channels, CopyOverALoadedLibraryKeepsItUsable) {
+    Dl_info info = {};
+    ASSERT_NE(dladdr((void*)&cos, &info), 0);
+    ASSERT_NE(info.dli_fname, nullptr);
+    std::string library = dir + "libcopy.so";
+    std::filesystem::copy_file(info.dli_fname, library);
+    // Breakpoint instructions: running any of them would stop the process.
+    std::string traps(ReadFile(library).size(), '\xCC');
+    WriteFile("traps.bin", traps);
     EXPECT_EXIT(
         {
-            std::signal(SIGXFSZ, SIG_IGN);
-            rlimit limit;
-            limit.rlim_cur = limit.rlim_max = 6000;
-            setrlimit(RLIMIT_FSIZE, &limit);
-            FileCopy("src.bin", "partial.bin");
-            std::_Exit(Exists("partial.bin") ? 1 : 0);
+            RuntimeString name(library.c_str());
+            void* address = nullptr;
+            ExternalFunction(name, RuntimeString("cos"), address);
+            if (!address) std::_Exit(2);
+            FileCopy("traps.bin", library.c_str());
+            double one = ((double (*)(double))address)(0.0);
+            std::_Exit(one == 1.0 && ReadFile(library) == traps ? 0 : 3);
         },
         ::testing::ExitedWithCode(0), "");
 }

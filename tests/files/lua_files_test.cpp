@@ -5,10 +5,12 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "files_test_util.h"
 
@@ -25,11 +27,12 @@ protected:
     void TearDown() override { LeaveScratchDirectory(); }
 
     // Runs the script text for one frame with the scratch directory made
-    // current by the script's first line.
-    RunResult Run(const std::string& body) {
+    // current by the script's first line; `shell` goes before the program
+    // in the same shell (limits for it).
+    RunResult Run(const std::string& body, const std::string& shell = "") {
         std::string path = dir + "script.lua";
         WriteFile(path, "Lua_Directoryset(\"" + dir + "\")\n" + body);
-        std::string command = std::string("'") + REVEV_BINARY + "' --frames 1 --script '" + path +
+        std::string command = shell + "exec '" + REVEV_BINARY + "' --frames 1 --script '" + path +
                               "' >'" + dir + "out.txt' 2>'" + dir + "err.txt'";
         RunResult run;
         int status = std::system(command.c_str());
@@ -122,4 +125,126 @@ print("external", Lua_Externalfunction("libm.so.6", "no_such_function"))
     // Written back by the exit handlers.
     EXPECT_EQ(ReadFile(dir + "s.ini"), "[S]\r\nk=v\r\n");
     EXPECT_EQ(ReadFile(dir + "l.txt"), "2.5\r\n\r\ntwo\r\n");
+}
+
+// ---------------------------------------------------------------------------
+// Saving at the end of the program
+//
+// Every way the program ends runs the exit handlers: the frame limit, Lua_End
+// and a runtime error (reading a closed channel is error 3).
+
+namespace {
+
+struct ExitPath {
+    const char* what;
+    const char* scriptEnd;
+};
+const ExitPath exitPaths[] = {
+    {"frame limit", ""},
+    {"Lua_End", "Lua_End()\n"},
+    {"runtime error", "Lua_Channelreadbyte(5)\n"},
+};
+
+// 300 lines with mixed line ends, one longer than a held line, no line end
+// after the last: write-back may change only the line the script put.
+std::string ManyLines() {
+    std::string text;
+    for (int i = 0; i < 300; ++i) {
+        text += i == 3 ? std::string(1500, 'L') : "line " + std::to_string(i);
+        text += i % 2 ? "\n" : "\r\n";
+    }
+    return text + "last";
+}
+
+int LinesNaming(const std::vector<std::string>& lines, const std::string& name) {
+    return (int)std::count_if(lines.begin(), lines.end(), [&](const std::string& line) {
+        return line.find(name) != std::string::npos;
+    });
+}
+
+}  // namespace
+
+TEST_F(FilesScript, ChangesAreSavedToTheFilesAsOpenedAtEveryExit) {
+    for (const ExitPath& exit : exitPaths) {
+        SCOPED_TRACE(exit.what);
+        WriteFile(dir + "s.ini", "[S]\r\nk=old\r\n");
+        WriteFile(dir + "l.txt", ManyLines());
+        std::filesystem::remove_all(dir + "other");
+        std::filesystem::create_directory(dir + "other");
+        RunResult run = Run(std::string(R"(
+Lua_Iniopen("s.ini")
+Lua_Iniputvalue("S", "k", "new")
+Lua_Linefileput("l.txt", 1, "put")
+Lua_Directoryset("other")
+)") + exit.scriptEnd);
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_EQ(ReadFile(dir + "s.ini"), "[S]\r\nk=new\r\n");
+        std::string expected = ManyLines();
+        expected.replace(expected.find("line 1\n"), 7, "put\r\n");
+        EXPECT_TRUE(ReadFile(dir + "l.txt") == expected);
+        EXPECT_TRUE(ListNames(dir + "other").empty());
+    }
+}
+
+TEST_F(FilesScript, AConfigurationFromTheArchiveIsSavedToItsNameOnDisk) {
+    std::filesystem::create_directory(dir + "src");
+    WriteFile(dir + "src/cfg.ini", "[P]\r\nq=archived\r\n");
+    WriteFile(dir + "src/packed.txt", "from the archive\r\n");
+    ASSERT_EQ(std::system((std::string(REVEV_PACK) + " create '" + dir + "data.vaz' '" + dir +
+                           "src/cfg.ini' '" + dir + "src/packed.txt' >/dev/null")
+                              .c_str()),
+              0);
+    for (const ExitPath& exit : exitPaths) {
+        SCOPED_TRACE(exit.what);
+        std::filesystem::remove(dir + "cfg.ini");
+        std::filesystem::remove(dir + "packed.txt");
+        RunResult run = Run(std::string(R"(
+Lua_Setdataarchives("data.vaz", "data.vaz")
+Lua_Iniopen("cfg.ini")
+print("ini", Lua_Inigetvalue("P", "q"))
+Lua_Iniputvalue("P", "q", "changed")
+Lua_Linefileput("packed.txt", 1, "two")
+)") + exit.scriptEnd);
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_NE(run.out.find("ini\tarchived\n"), std::string::npos) << run.out;
+        EXPECT_EQ(ReadFile(dir + "cfg.ini"), "[P]\r\nq=changed\r\n");
+        EXPECT_EQ(ReadFile(dir + "packed.txt"), "from the archive\r\ntwo\r\n");
+        for (const std::string& name : ListNames(ScratchTemp()))
+            EXPECT_NE(name.rfind("vaz", 0), 0u) << name;
+    }
+    // The next run finds the saved file first.
+    RunResult run = Run(R"(
+Lua_Setdataarchives("data.vaz", "data.vaz")
+Lua_Iniopen("cfg.ini")
+print("ini", Lua_Inigetvalue("P", "q"))
+)");
+    EXPECT_NE(run.out.find("ini\tchanged\n"), std::string::npos) << run.out;
+}
+
+// Saves that fail part-way at a file-size limit keep the old files whole and
+// leave one line each in the error log.
+TEST_F(FilesScript, SavesThatFailAtExitKeepTheOldFiles) {
+    const std::string oldIni = "[S]\r\nk=old\r\n";
+    for (const ExitPath& exit : exitPaths) {
+        SCOPED_TRACE(exit.what);
+        WriteFile(dir + "s.ini", oldIni);
+        WriteFile(dir + "l.txt", ManyLines());
+        // At most 4096 bytes: blocks of 512 or 1024 bytes, by shell.
+        RunResult run = Run(std::string(R"(
+Lua_Iniopen("s.ini")
+Lua_Iniputvalue("S", "big", string.rep("v", 20000))
+Lua_Linefileput("l.txt", 1, string.rep("w", 1000))
+Lua_Linefileput("l.txt", 2, string.rep("w", 1000))
+Lua_Linefileput("l.txt", 4, string.rep("w", 1000))
+)") + exit.scriptEnd,
+                            "ulimit -f 4; trap '' XFSZ; ");
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_EQ(ReadFile(dir + "s.ini"), oldIni);
+        EXPECT_TRUE(ReadFile(dir + "l.txt") == ManyLines());
+        std::vector<std::string> log = ErrorLogLines();
+        EXPECT_EQ(LinesNaming(log, "s.ini"), 1);
+        EXPECT_EQ(LinesNaming(log, "l.txt"), 1);
+        for (const std::string& name : ListNames(dir))
+            EXPECT_EQ(name.find(".new"), std::string::npos) << name;
+    }
 }
