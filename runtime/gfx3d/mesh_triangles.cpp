@@ -16,17 +16,39 @@ static void SetDirection(float out[3], uint8_t index) {
     out[2] = entry[2];
 }
 
+static uint32_t RecordColour(const MeshObject& object, const PackedVertex& packed) {
+    return packed.colourIndex < object.colourTable.size() ? object.colourTable[packed.colourIndex]
+                                                          : COLOUR_PLAIN;
+}
+
+// Records the expansion of `frame` yields. A strip yields up to three records
+// per packed one, so counting first saves growing the list while it fills.
+static size_t ExpandedSize(const MeshObject& object, const MeshFrame& frame) {
+    size_t triangles = 0;
+    int filled = 0;
+    bool independent = true;
+    for (const PackedVertex& packed : frame.packed) {
+        uint32_t colour = RecordColour(object, packed);
+        if (IsMarker(colour)) {
+            filled = 0;
+            independent = colour == MARKER_TRIANGLES;
+        } else if (++filled == 3) {
+            ++triangles;
+            filled = independent ? 0 : 2;
+        }
+    }
+    return triangles * 3;
+}
+
 static void ExpandFrame(const MeshObject& object, MeshFrame& frame) {
     frame.triangles.clear();
-    frame.triangles.reserve(frame.packed.size() / 3);
+    frame.triangles.reserve(ExpandedSize(object, frame));
     enum { kTriangles, kStrip, kFan } mode = kTriangles;
     MeshVertex corner[3];
     int filled = 0;
     int parity = 0;
     for (size_t i = 0; i < frame.packed.size(); ++i) {
-        uint8_t colourIndex = frame.packed[i].colourIndex;
-        uint32_t colour = colourIndex < object.colourTable.size() ? object.colourTable[colourIndex]
-                                                                  : COLOUR_PLAIN;
+        uint32_t colour = RecordColour(object, frame.packed[i]);
         if (colour == MARKER_TRIANGLES) {
             filled = 0;
             mode = kTriangles;
@@ -81,9 +103,7 @@ void ExpandPackedVertex(const MeshObject& object, const MeshFrame& frame, size_t
     SetDirection(out.auxA, packed.auxA);
     SetDirection(out.auxB, packed.auxB);
     out.colourIndex = packed.colourIndex;
-    out.colour = packed.colourIndex < object.colourTable.size()
-                     ? object.colourTable[packed.colourIndex]
-                     : COLOUR_PLAIN;
+    out.colour = RecordColour(object, packed);
     ColourToRgb(out.colour, out.r, out.g, out.b);
     // Objects without texture coordinates draw at (0, 0).
     out.u = index < object.uList.size() ? object.uList[index] : 0.0f;
