@@ -162,9 +162,9 @@ std::vector<uint8_t> ObjectToBytes(const MeshObject& object);
 
 // Turns every frame's vertex list into its packed stream (the list is
 // emptied), rebuilds the u and v lists from frame 0 and adds new colour words
-// to the colour table. Sets normalsValid to 0. The table never grows beyond
-// 256 entries: when it is full an ordinary colour takes the nearest ordinary
-// entry.
+// to the colour table. Sets normalsValid to 0. The table stays addressable
+// by one byte: ordinary colours stop at 252 entries (so the four reserved
+// words always fit), after which a new one takes the nearest ordinary entry.
 void PackObject(MeshObject& object);
 
 // Expands packed record `index` of `frame` into `out`: decoded position,
