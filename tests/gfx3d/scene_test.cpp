@@ -269,16 +269,29 @@ TEST(SphereCulling, ConeAroundTheViewDirection) {
     EXPECT_FLOAT_EQ(ApproxSqrt(16), 4);
 }
 
-TEST(SphereCulling, ObjectOutsideTheConeIsNotDrawn) {
+TEST(SphereCulling, SkippedObjectsNeverReachTheGl) {
     StartScreen();
-    StandardScene();
-    // A square of half side 1 centred 12 units to the side, at depth 0; its
-    // corner reaches the screen's edge only through the wide cull cone.
+    if (!glExt.glGenBuffersARB) GTEST_SKIP() << "no buffer objects to observe";
+    // A field of view of 45: the cull cone is 50 degrees wide each way.
+    Setup3DMode(1, 1000, 45);
+    SetCamera(0, 0, kEyeZ, 0, 0, 0);
     PutObject(1, {Square(0, 0, 0, 1)});
+    PutObject(2, {Square(0, 0, 0, 1)});
+    const MeshObjectX& culled = engine.scene3D->objectSlots[1].objects[0];
+    const MeshObjectX& drawn = engine.scene3D->objectSlots[2].objects[0];
+    // A streamed draw makes the object's dynamic buffer; a culled one does not.
+    MoveTransform(40, 0, 0);  // far to the side of the view along -z
+    DrawObjectAnimated(1, 0, 0, 0.5, 0);
+    EXPECT_EQ(culled.dynamicBuffer, 0u);
     MoveTransform(0, 0, -40);
-    SetCamera(0, 0, kEyeZ, 200, 0, kEyeZ);  // looking along +x: the square is behind the eye's side
-    DrawObject(1, 0);
-    EXPECT_EQ(CountPixels(0, 0, 319, 239, [](const Rgba& c) { return c.r > 8; }), 0);
+    DrawObjectAnimated(2, 0, 0, 0.5, 0);
+    EXPECT_NE(drawn.dynamicBuffer, 0u);
+    // Inside a pushed level the test is not made.
+    PushTransform();
+    MoveTransform(40, 0, 0);
+    DrawObjectAnimated(1, 0, 0, 0.5, 0);
+    PopTransform();
+    EXPECT_NE(culled.dynamicBuffer, 0u);
 }
 
 // ---------------------------------------------------------------------------
