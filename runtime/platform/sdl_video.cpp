@@ -41,16 +41,12 @@ static void SetGlAttributes(const PlatformPixelFormat& format) {
     SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 0);
 }
 
-static int DropWindowEventsOf(void* id, SDL_Event* event) {
-    return !(event->type == SDL_WINDOWEVENT && event->window.windowID == *(Uint32*)id);
-}
-
 // The offscreen driver gives each window a drawable of the window's size at
 // creation and never resizes it, so drawing after a size change would land in
 // the old size. There the window moves to a new hidden SDL window of the new
 // size and the same format; the GL context is made current on it before the
 // old one goes, so textures, fonts and framebuffer objects carry over. If the
-// new window cannot be made, the old one stays.
+// new window cannot be made, the old one stays at the size it can draw.
 static void FollowSizeHeadless(PlatformWindow* window) {
     if (!headless || !window || !window->sdl) return;
     SDL_Window* old = window->sdl;
@@ -68,10 +64,13 @@ static void FollowSizeHeadless(PlatformWindow* window) {
     SetGlAttributes(window->format);
     SDL_Window* fresh =
         SDL_CreateWindow(SDL_GetWindowTitle(old), x, y, w, h, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | kept);
-    if (!fresh) return;
-    if (currentHere && SDL_GL_MakeCurrent(fresh, context) != 0) {
+    if (fresh && currentHere && SDL_GL_MakeCurrent(fresh, context) != 0) {
         SDL_DestroyWindow(fresh);
         SDL_GL_MakeCurrent(old, context);
+        fresh = nullptr;
+    }
+    if (!fresh) {
+        SDL_SetWindowSize(old, window->drawableWidth, window->drawableHeight);
         return;
     }
     if (flags & SDL_WINDOW_FULLSCREEN) {
@@ -80,13 +79,9 @@ static void FollowSizeHeadless(PlatformWindow* window) {
         SDL_SetWindowFullscreen(fresh, SDL_WINDOW_FULLSCREEN);
     }
     if (flags & SDL_WINDOW_SHOWN) SDL_ShowWindow(fresh);
-
-    // Focus and visibility changes of the window that goes are not the
-    // program's: they would pause it or mark its caption.
-    Uint32 oldId = SDL_GetWindowID(old);
+    // The offscreen driver gives no window the focus, so the change sends the
+    // program no activation messages.
     SDL_DestroyWindow(old);
-    SDL_PumpEvents();
-    SDL_FilterEvents(DropWindowEventsOf, &oldId);
     window->sdl = fresh;
     window->drawableWidth = w;
     window->drawableHeight = h;

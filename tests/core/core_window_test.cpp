@@ -167,6 +167,38 @@ TEST(GlDefaults, ViewportCountsFromTheTopAndProjectionPutsYDown) {
     EXPECT_EQ(bottom[0], 0);
 }
 
+// Corners far beyond any screen, and sizes beyond what the GL draws, are
+// limited: no sum over them overflows (the sanitizer build stops on one) and
+// the GL gets a viewport it accepts.
+TEST(GlDefaults, ViewportsFarOutAreLimitedToWhatTheGlDraws) {
+    UseScratchTempDirectory();
+    StartHeadless();
+    GLint maxDims[2], vp[4];
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, maxDims);
+
+    SetViewport(0, -2147483648.0, 0, 0);
+    glGetIntegerv(GL_VIEWPORT, vp);
+    EXPECT_EQ(vp[2], 320);
+    EXPECT_EQ(vp[3], 240);
+    EXPECT_GE(vp[1], 240);  // wholly above the screen, as asked
+    EXPECT_LE(vp[1], maxDims[1]);
+    EXPECT_EQ(engine.screen->viewport[1], -maxDims[1]);
+
+    SetViewport(-1e308, 1e308, 1e308, 1e308);
+    glGetIntegerv(GL_VIEWPORT, vp);
+    EXPECT_EQ(vp[2], maxDims[0]);
+    EXPECT_EQ(vp[3], maxDims[1]);
+    EXPECT_LE(vp[0] + vp[2], 0);  // wholly left of the screen
+    EXPECT_LE(vp[1] + vp[3], 0);  // and below it
+    EXPECT_EQ(engine.screen->viewport[2], maxDims[0]);
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+
+    SetViewport(10, 20, 100, 50);  // an ordinary one is left alone
+    glGetIntegerv(GL_VIEWPORT, vp);
+    EXPECT_EQ(vp[0], 10);
+    EXPECT_EQ(vp[1], 240 - 50 - 20);
+}
+
 static int framesSeen = 0;
 static void CountFrames() { ++framesSeen; }
 
@@ -181,6 +213,42 @@ TEST(SetScreen, ResizesAndPresentsFiveFrames) {
     EXPECT_EQ(engine.screen->height, 300);
     EXPECT_EQ(engine.screenWidth, 400);
     EXPECT_EQ(engine.screen->fullscreenActive, 0);
+}
+
+TEST(SetScreen, SizesOfZeroOrBelowKeepTheAxisAndHugeOnesStopAtTheLargestViewport) {
+    UseScratchTempDirectory();
+    StartHeadless({320, 240, 0});
+    GLint maxDims[2];
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, maxDims);
+    SetScreen(-5, -5, 0);
+    EXPECT_EQ(engine.screen->width, 320);
+    EXPECT_EQ(engine.screen->height, 240);
+    EXPECT_EQ(engine.screenWidth, 320);
+    SetScreen(0, 100, 0);
+    EXPECT_EQ(engine.screen->width, 320);
+    EXPECT_EQ(engine.screen->height, 100);
+    SetScreen(1e308, -1, 0);
+    EXPECT_EQ(engine.screen->width, maxDims[0]);
+    EXPECT_EQ(engine.screen->height, 100);
+    EXPECT_EQ(engine.screenWidth, maxDims[0]);
+    SetScreen(64, 1e308, 0);
+    EXPECT_EQ(engine.screen->width, 64);
+    EXPECT_EQ(engine.screen->height, maxDims[1]);
+}
+
+TEST(SetScreen, ANewSizeKeepsTheWindowHandleCaptionAndPauseState) {
+    UseScratchTempDirectory();
+    StartHeadless({320, 240, 0});
+    SetAutoPause(1);
+    SetScreen(400, 300, 0);
+    SetScreen(200, 100, 0);
+    EXPECT_EQ(engine.paused, 0);
+    EXPECT_EQ(PlatformGetCaption(engine.mainWindow), "ReVev");
+    EXPECT_EQ(engine.mainWindow, engine.screen->window);
+    int x, y, w, h;
+    ASSERT_TRUE(PlatformGetWindowRect(engine.screen->window, x, y, w, h));
+    EXPECT_EQ(w, 200);
+    EXPECT_EQ(h, 100);
 }
 
 TEST(SetScreen, RefusedFullscreenModeFallsBackToWindowedAndLogs) {
