@@ -39,6 +39,7 @@ extern "C" {
 #include "application.h"
 #include "core/engine.h"
 #include "files/archive.h"
+#include "gfx2d/gfx2d.h"
 #include "lua_bindings_input.h"
 
 // ---------------------------------------------------------------------------
@@ -103,6 +104,8 @@ static bool insideCall = false;
 static bool programEnded = false;
 
 static double clockNow = 0;
+
+static const size_t kCutBackBytes = (size_t)1536 << 20;
 
 // ---------------------------------------------------------------------------
 // The end of the program, wrapped at link time
@@ -193,6 +196,36 @@ static void ResetScratch() {
     SetDataArchives("data.vaz", "data.vaz");
 }
 
+// Resident size of the process in bytes; 0 when unknown.
+static size_t ResidentBytes() {
+    long pages = 0, resident = 0;
+    FILE* f = std::fopen("/proc/self/statm", "r");
+    if (!f) return 0;
+    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+    std::fclose(f);
+    return (size_t)resident * (size_t)sysconf(_SC_PAGESIZE);
+}
+
+// The 2D state outlives inputs, and a surface may take the GL's largest
+// texture (16384 x 16384 here: 1 GiB, and as much again for its depth
+// buffer). A script asking for that is served correctly, but many inputs
+// together would pass the memory limit, so once the process has grown, the
+// surfaces are shrunk, every sprite is freed and font 0 is loaded again.
+static void CutBackWhenLarge() {
+    if (ResidentBytes() < kCutBackBytes) return;
+    SpriteStore* store = ActiveSpriteStore();
+    if (!store) return;
+    UseScreen(-1);
+    for (int n = 0; n < kSurfaceCount; ++n) {
+        if (store->surfaces[n].width != 0 || store->surfaces[n].height != 0)
+            CreateScreen(n, store->surfaces[n].slot, 0, 0);
+    }
+    FreeAllSprites();
+    LoadFont("", 0);
+    LoadFont("font.bmp", 0);
+    SetFont(0);
+}
+
 static bool Listed(const std::string& name, const char* const* names, size_t count) {
     for (size_t i = 0; i < count; ++i)
         if (name == names[i]) return true;
@@ -280,8 +313,12 @@ static bool TextsStayInside() {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    char pattern[] = "/tmp/revev-fuzz-XXXXXX";
-    const char* made = mkdtemp(pattern);
+    // Every input empties and refills the directory; in memory that is cheap,
+    // on a disk file system it costs more than the calls.
+    char inMemory[] = "/dev/shm/revev-fuzz-XXXXXX";
+    char onDisk[] = "/tmp/revev-fuzz-XXXXXX";
+    const char* made = mkdtemp(inMemory);
+    if (!made) made = mkdtemp(onDisk);
     if (!made) std::abort();
     scratch = std::string(made) + "/";
     setenv("TMPDIR", made, 1);
@@ -315,6 +352,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ResetScratch();
+    CutBackWhenLarge();
     lua_settop(L, 0);
     programEnded = false;
 
