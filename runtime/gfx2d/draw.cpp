@@ -98,6 +98,10 @@ void StretchSprite(double slotNumber, double x, double y, double w, double h) {
     int32_t slot;
     SpriteStore* store = StoreForSlot(slotNumber, slot);
     if (!store) return;
+    // The other sprite commands size their quads by the picture, so an empty
+    // slot gives them none; this one is sized by the caller, and its quad
+    // would come out as a box of the untextured colour.
+    if (store->imageWidth[slot] <= 0 || store->imageHeight[slot] <= 0) return;
     BindSprite(slot, -1, false);
     const float X = (float)std::ceil(x), Y = (float)std::ceil(y);
     const float W = (float)std::ceil(w), H = (float)std::ceil(h);

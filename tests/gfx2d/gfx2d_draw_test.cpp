@@ -115,6 +115,23 @@ TEST_F(Draw, StretchWithNegativeSizesMirrorsAndStaysVisible) {
     EXPECT_EQ(front, GL_CCW);
 }
 
+TEST_F(Draw, EmptyAndFailedSlotsDrawNothing) {
+    WriteFile(dir + "bad.bmp", {'B', 'M', 0, 0});
+    EXPECT_EQ(LoadSprite((dir + "bad.bmp").c_str(), 41), 0.0);
+    Load(42, Picture(4, 4, 0xFFFFFF));
+    FreeSprite(42);
+    for (int slot : {40, 41, 42}) {
+        DrawSprite(slot, 10, 10);
+        StretchSprite(slot, 10, 10, 30, 20);
+        StretchSprite(slot, 80, 40, -30, -20);
+        StretchSprite(slot, 80, 40, -30, 20);
+        ZoomSprite(slot, 10, 10, 3, 3);
+        RotoZoomSprite(slot, 10, 10, 30, 4);
+        for (int y = 0; y < 70; y += 3)
+            for (int x = 0; x < 90; x += 3) ASSERT_EQ(ReadPixel(x, y), kBlack) << slot << ": " << x << "," << y;
+    }
+}
+
 TEST_F(Draw, ZoomGrowsAboutTheCentre) {
     Load(5, Picture(4, 4, 0xFFFFFF));
     ZoomSprite(5, 20, 20, 1, 1);
