@@ -3,7 +3,10 @@
 // the program leaves behind after its exit handlers ran.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -184,6 +187,52 @@ Lua_Directoryset("other")
         EXPECT_TRUE(ReadFile(dir + "l.txt") == expected);
         EXPECT_TRUE(ListNames(dir + "other").empty());
     }
+}
+
+// A terminate signal ends the program through its end path too.
+TEST_F(FilesScript, ATerminateSignalSavesToTheFilesAsOpened) {
+    WriteFile(dir + "s.ini", "[S]\r\nk=old\r\n");
+    WriteFile(dir + "l.txt", ManyLines());
+    std::filesystem::create_directory(dir + "other");
+    std::string script = dir + "signal.lua", ready = dir + "ready.txt";
+    WriteFile(script, "if not changed then\n changed = 1\n Lua_Directoryset(\"" + dir + "\")\n" +
+                          R"( Lua_Iniopen("s.ini")
+ Lua_Iniputvalue("S", "k", "new")
+ Lua_Linefileput("l.txt", 1, "put")
+ Lua_Directoryset("other")
+ Lua_Channelopen(0, ")" + ready + R"(", 0)
+ Lua_Channelwritetext(0, "ready")
+ Lua_Channelclose(0)
+end
+)");
+    fflush(nullptr);
+    pid_t program = fork();
+    if (program == 0) {
+        int out = open((dir + "out.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(out, 1);
+        dup2(out, 2);
+        execl(REVEV_BINARY, REVEV_BINARY, "--script", script.c_str(), (char*)nullptr);
+        _exit(127);
+    }
+    ASSERT_GT(program, 0);
+    // Generous waits only tell a slow start or end from none at all.
+    for (int i = 0; i < 200 && ReadFile(ready) != "ready"; ++i) usleep(50000);
+    EXPECT_EQ(ReadFile(ready), "ready") << ReadFile(dir + "out.txt");
+    kill(program, SIGTERM);
+    int status = 0;
+    pid_t ended = 0;
+    for (int i = 0; i < 200 && (ended = waitpid(program, &status, WNOHANG)) == 0; ++i) usleep(50000);
+    if (ended == 0) {
+        kill(program, SIGKILL);
+        waitpid(program, &status, 0);
+        FAIL() << "the program did not end on the signal";
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadFile(dir + "out.txt");
+    EXPECT_EQ(ReadFile(dir + "s.ini"), "[S]\r\nk=new\r\n");
+    std::string expected = ManyLines();
+    expected.replace(expected.find("line 1\n"), 7, "put\r\n");
+    EXPECT_TRUE(ReadFile(dir + "l.txt") == expected);
+    EXPECT_TRUE(ListNames(dir + "other").empty());
 }
 
 TEST_F(FilesScript, AConfigurationFromTheArchiveIsSavedToItsNameOnDisk) {
