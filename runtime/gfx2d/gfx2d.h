@@ -114,19 +114,24 @@ struct ImageBuffer {
 
 // Largest width or height either reader accepts; larger pictures are refused.
 constexpr int32_t kLargestImageSide = 65536;
+// Largest number of pixels either reader accepts (8192 x 8192, 256 MiB as
+// RGBA); larger pictures are refused before their pixels are allocated.
+constexpr int64_t kLargestImagePixels = (int64_t)1 << 26;
 
 // Reads an uncompressed Windows bitmap (8-bit palette, 24 or 32 bits) held in
 // memory. Pixels whose red + 256 green + 65536 blue equals colourKey (unless
 // it is -1) become 0, 0, 0, 0. Returns false, with `image` emptied, for
 // anything it cannot read safely: wrong type, header smaller than 40 bytes,
 // pixel data offset below 54 or past the end, other bit depths, compression,
-// palette indices past the palette, pixel data the file does not hold.
+// palette indices past the palette, pixel data the file does not hold, more
+// than kLargestImagePixels pixels.
 bool ReadBmp(const uint8_t* data, size_t size, int32_t colourKey, ImageBuffer& image);
 // Reads a PNG held in memory through libpng (palette, grey and tRNS expanded,
 // 16-bit stripped). Three-channel pixels of the key colour become 0, 0, 0, 0;
 // four-channel pixels keep their alpha. Grey with alpha is refused. `name` is
 // used only in the two messages printed for an unsupported depth or colour
-// type. Returns false, with `image` emptied, on any failure.
+// type. Returns false, with `image` emptied, on any failure (more than
+// kLargestImagePixels pixels among them).
 bool ReadPng(const uint8_t* data, size_t size, const char* name, int32_t colourKey, ImageBuffer& image);
 // Reads the file at `path` (already resolved) with the BMP reader, then the
 // PNG reader. Returns false when both fail.
@@ -153,6 +158,12 @@ struct UploadResult {
 // and uploads nothing when the rectangle is empty or the GL is not ready.
 bool UploadImage(const ImageBuffer& image, int x, int y, int w, int h, uint32_t* plainTexture,
                  uint32_t* mipTexture, bool normalMap, bool nearest, UploadResult* result = nullptr);
+// UploadImage of the whole picture for a caller that no longer needs it: the
+// pixels become the texture's buffer where they lie, so the picture is not
+// held twice while the GL takes its copies. `image` is empty afterwards,
+// whatever the result.
+bool UploadWholeImage(ImageBuffer& image, uint32_t* plainTexture, uint32_t* mipTexture, bool normalMap,
+                      bool nearest, UploadResult* result = nullptr);
 
 // The CPU steps of the upload, on a texture-sized RGBA buffer whose row 0 is
 // the texture's first row.
@@ -238,6 +249,21 @@ void DrawSprite3D(double slot, double x, double y, double z, double scale);
 // Draws `count` vertices of 5 floats (x, y, z, u, v) with the GL primitive
 // `mode`; texture coordinates only while a sprite is bound.
 void DrawVertexList(const float* vertices, int count, unsigned mode);
+
+// Draw batching. While on, sprites drawn at their own size or rotated and text
+// are queued, and runs that share texture and state reach the GL as one draw
+// with the same pixels. The queue must be flushed before any other GL work:
+// present does it; other callers that turn batching on must do it themselves.
+// Off by default; turning it off flushes.
+void SetDrawBatching(bool on);
+bool DrawBatchingOn();
+// Draws what is queued (nothing when the queue is empty or its store is gone).
+void FlushDrawBatch();
+// DrawSprite, RotoZoomSprite and Print through the draw batching while it is
+// on, else at once. The plain commands always draw at once, after the queue.
+void QueueSprite(double slot, double x, double y);
+void QueueRotoZoomSprite(double slot, double x, double y, double angle, double zoom);
+void QueuePrint(const char* text, double x, double y);
 // The frame routine's reset: intensity 1 and the background drawn when set.
 void ResetFrameDrawing();
 

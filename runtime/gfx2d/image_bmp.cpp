@@ -54,6 +54,7 @@ bool ReadBmp(const uint8_t* data, size_t size, int32_t colourKey, ImageBuffer& i
     const bool topDown = rawHeight < 0;
     const int32_t height = topDown ? -rawHeight : rawHeight;
     if (width > kLargestImageSide || height > kLargestImageSide) return false;
+    if ((int64_t)width * height > kLargestImagePixels) return false;
 
     const uint64_t bytesPerPixel = bitsPerPixel / 8;
     const uint64_t stride = ((uint64_t)width * bytesPerPixel + 3) & ~(uint64_t)3;

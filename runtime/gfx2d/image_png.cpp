@@ -19,7 +19,6 @@ namespace {
 // more than this many bytes of pixel rows; larger claims are refused before
 // anything is allocated.
 constexpr uint64_t kLargestInflation = 1040;
-constexpr uint64_t kLargestPixelCount = (uint64_t)1 << 28;
 
 struct MemorySource {
     const uint8_t* data;
@@ -38,15 +37,12 @@ void ReadFromMemory(png_structp png, png_bytep out, png_size_t count) {
 void Fail(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 void Ignore(png_structp, png_const_charp) {}
 
-struct Buffers {
-    std::vector<uint8_t> rows;
-    std::vector<png_bytep> rowPointers;
-};
-
-// Decodes into `buffers->rows` (the channels as libpng delivers them) and
-// sets the size and channel count. False on any failure.
-bool Decode(png_structp png, png_infop info, size_t fileSize, const char* name, Buffers* buffers,
-            uint32_t* width, uint32_t* height, int* channels) {
+// Decodes into `image`, each row at the start of its 4-byte-per-pixel place
+// (the channels as libpng delivers them, expanded afterwards), and sets the
+// channel count. `rowPointers` lives in the caller, since a failure jumps
+// out of here. False on any failure.
+bool Decode(png_structp png, png_infop info, size_t fileSize, const char* name, ImageBuffer* image,
+            std::vector<png_bytep>* rowPointers, int* channels) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_set_user_limits(png, kLargestImageSide, kLargestImageSide);
     png_read_info(png, info);
@@ -56,7 +52,7 @@ bool Decode(png_structp png, png_infop info, size_t fileSize, const char* name, 
     const uint64_t rawBits = (uint64_t)png_get_image_width(png, info) * png_get_channels(png, info) * depth;
     const uint64_t rawBytes = ((rawBits + 7) / 8) * png_get_image_height(png, info);
     const uint64_t pixels = (uint64_t)png_get_image_width(png, info) * png_get_image_height(png, info);
-    if (pixels > kLargestPixelCount || rawBytes > kLargestInflation * (uint64_t)fileSize) return false;
+    if (pixels > (uint64_t)kLargestImagePixels || rawBytes > kLargestInflation * (uint64_t)fileSize) return false;
 
     if (colourType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
     if (colourType == PNG_COLOR_TYPE_GRAY && depth < 8) png_set_expand_gray_1_2_4_to_8(png);
@@ -81,16 +77,38 @@ bool Decode(png_structp png, png_infop info, size_t fileSize, const char* name, 
         return false;
     }
 
-    *width = png_get_image_width(png, info);
-    *height = png_get_image_height(png, info);
+    const uint32_t width = png_get_image_width(png, info);
+    const uint32_t height = png_get_image_height(png, info);
     const size_t rowBytes = png_get_rowbytes(png, info);
-    if (*width == 0 || *height == 0 || rowBytes != (size_t)*width * (size_t)*channels) return false;
-    buffers->rows.resize(rowBytes * *height);
-    buffers->rowPointers.resize(*height);
-    for (uint32_t row = 0; row < *height; ++row) buffers->rowPointers[row] = &buffers->rows[rowBytes * row];
+    if (width == 0 || height == 0 || rowBytes != (size_t)width * (size_t)*channels) return false;
+    image->width = (int32_t)width;
+    image->height = (int32_t)height;
+    image->pixels.assign((size_t)width * height * 4, 0);
+    rowPointers->resize(height);
+    for (uint32_t row = 0; row < height; ++row) (*rowPointers)[row] = &image->pixels[(size_t)width * 4 * row];
     // What follows the pixel data is not needed, so it is not read.
-    png_read_image(png, buffers->rowPointers.data());
+    png_read_image(png, rowPointers->data());
     return true;
+}
+
+// Widens a row of `channels`-byte pixels at its start to red, green, blue,
+// alpha. Right to left, so no pixel is overwritten before it is read.
+void ExpandRow(uint8_t* row, int32_t width, int channels, int32_t colourKey) {
+    for (int32_t x = width - 1; x >= 0; --x) {
+        const uint8_t* in = row + (size_t)x * channels;
+        uint8_t* out = row + (size_t)x * 4;
+        uint8_t red = in[0], green = in[0], blue = in[0], alpha = 255;
+        if (channels == 3) {
+            green = in[1];
+            blue = in[2];
+            const int32_t colour = red + 256 * green + 65536 * blue;
+            if (colourKey != kNoColourKey && colour == colourKey) red = green = blue = alpha = 0;
+        }
+        out[0] = red;
+        out[1] = green;
+        out[2] = blue;
+        out[3] = alpha;
+    }
 }
 
 }  // namespace
@@ -112,37 +130,23 @@ bool ReadPng(const uint8_t* data, size_t size, const char* name, int32_t colourK
     MemorySource source{data, size, 0};
     png_set_read_fn(png, &source, ReadFromMemory);
 
-    Buffers buffers;
-    uint32_t width = 0, height = 0;
+    std::vector<png_bytep> rowPointers;
     int channels = 0;
     bool decoded = false;
     try {
-        decoded = Decode(png, info, size, name ? name : "", &buffers, &width, &height, &channels);
+        decoded = Decode(png, info, size, name ? name : "", &image, &rowPointers, &channels);
     } catch (const std::bad_alloc&) {
         decoded = false;
     }
     png_destroy_read_struct(&png, &info, nullptr);
-    if (!decoded) return false;
-
-    image.width = (int32_t)width;
-    image.height = (int32_t)height;
-    image.pixels.assign((size_t)width * height * 4, 0);
-    const uint8_t* in = buffers.rows.data();
-    uint8_t* out = image.pixels.data();
-    for (size_t i = 0, n = (size_t)width * height; i < n; ++i, in += channels, out += 4) {
-        if (channels == 4) {
-            std::memcpy(out, in, 4);
-        } else if (channels == 3) {
-            const int32_t colour = in[0] + 256 * in[1] + 65536 * in[2];
-            if (colourKey != kNoColourKey && colour == colourKey) continue;  // stays 0, 0, 0, 0
-            out[0] = in[0];
-            out[1] = in[1];
-            out[2] = in[2];
-            out[3] = 255;
-        } else {
-            out[0] = out[1] = out[2] = in[0];
-            out[3] = 255;
-        }
+    if (!decoded) {
+        image.Free();
+        return false;
+    }
+    // Four channels are kept as they are: no colour key.
+    if (channels != 4) {
+        for (int32_t row = 0; row < image.height; ++row)
+            ExpandRow(image.pixels.data() + (size_t)row * image.width * 4, image.width, channels, colourKey);
     }
     return true;
 }

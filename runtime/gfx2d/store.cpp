@@ -130,12 +130,13 @@ int LoadIntoSlot(int32_t slot, const char* path, int32_t colourKey, bool normalM
     ImageBuffer image;
     if (!LoadImage(path, colourKey, image) || image.width == 0 || image.height == 0) return 0;
 
+    // The picture is not needed once it is a texture, so the upload may use
+    // its pixels up rather than copy them.
     bool fontSlot = slot >= kFirstFontSlot;
     UploadResult made;
-    bool uploaded = fontSlot ? UploadImage(image, 0, 0, 0, 0, &store->plainTexture[slot], nullptr, false,
-                                           true, &made)
-                             : UploadImage(image, 0, 0, 0, 0, &store->plainTexture[slot],
-                                           &store->mipTexture[slot], normalMap, false, &made);
+    bool uploaded = fontSlot ? UploadWholeImage(image, &store->plainTexture[slot], nullptr, false, true, &made)
+                             : UploadWholeImage(image, &store->plainTexture[slot], &store->mipTexture[slot],
+                                                normalMap, false, &made);
     if (!uploaded) {
         FreeSprite(slot);
         return 0;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <new>
 
 #include "core/engine.h"
@@ -88,12 +89,15 @@ bool NextMipLevel(uint8_t* texels, int& width, int& height) {
     return true;
 }
 
-std::vector<uint8_t> MakeNormalMap(const uint8_t* texels, int width, int height) {
-    std::vector<uint8_t> out((size_t)width * height * 4);
+// Converts in place: the height field is first taken out of the blue channel,
+// a quarter of the buffer, instead of writing into a second full buffer.
+static void NormalMapInPlace(uint8_t* texels, int width, int height) {
+    std::vector<uint8_t> heights((size_t)width * height);
+    for (size_t i = 0; i < heights.size(); ++i) heights[i] = texels[i * 4 + 2];
     auto heightAt = [&](int x, int y) {
         x = (x % width + width) % width;
         y = (y % height + height) % height;
-        return texels[((size_t)y * width + x) * 4 + 2] / 255.0;
+        return heights[(size_t)y * width + x] / 255.0;
     };
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
@@ -102,21 +106,35 @@ std::vector<uint8_t> MakeNormalMap(const uint8_t* texels, int width, int height)
             double gx = (heightAt(x - 1, y - 1) + 2 * heightAt(x - 1, y) + heightAt(x - 1, y + 1)) -
                         (heightAt(x + 1, y - 1) + 2 * heightAt(x + 1, y) + heightAt(x + 1, y + 1));
             double n = 1.0 / (double)std::sqrt((float)(gx * gx + gy * gy + 1.0));
-            uint8_t* texel = out.data() + ((size_t)y * width + x) * 4;
+            uint8_t* texel = texels + ((size_t)y * width + x) * 4;
             texel[0] = (uint8_t)((gx * n + 1.0) / 2.0 * 255.0);
             texel[1] = (uint8_t)((gy * n + 1.0) / 2.0 * 255.0);
             texel[2] = (uint8_t)((n + 1.0) / 2.0 * 255.0);
-            texel[3] = texels[((size_t)y * width + x) * 4 + 3];
         }
     }
+}
+
+std::vector<uint8_t> MakeNormalMap(const uint8_t* texels, int width, int height) {
+    std::vector<uint8_t> out(texels, texels + (size_t)width * height * 4);
+    NormalMapInPlace(out.data(), width, height);
     return out;
 }
 
 // ---------------------------------------------------------------------------
 // Upload
 
-static bool Upload(const ImageBuffer& image, int x, int y, int w, int h, uint32_t* plainTexture,
-                   uint32_t* mipTexture, bool normalMap, bool nearest, UploadResult* result) {
+namespace {
+
+// The rectangle of the picture that becomes the texture, and the texture's size.
+struct UploadArea {
+    int x, y, w, h;
+    int32_t textureWidth, textureHeight;
+};
+
+// Applies the 0-means-to-the-edge rule and the GL's largest texture. False
+// when there is nothing to upload or no GL to upload to.
+bool MeasureUpload(const ImageBuffer& image, int x, int y, int w, int h, uint32_t* plainTexture,
+                   UploadArea& area) {
     if (!engine.screen || !engine.screen->glReady || !plainTexture) return false;
     if (w == 0) w = image.width - x;
     if (h == 0) h = image.height - y;
@@ -125,22 +143,63 @@ static bool Upload(const ImageBuffer& image, int x, int y, int w, int h, uint32_
     GLint largest = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
     if (largest < 2) largest = 64;
-    w = std::min(w, (int)largest);
-    h = std::min(h, (int)largest);
-    const int32_t textureWidth = PowerOfTwoAtLeast(w);
-    const int32_t textureHeight = PowerOfTwoAtLeast(h);
+    area.x = x;
+    area.y = y;
+    area.w = std::min(w, (int)largest);
+    area.h = std::min(h, (int)largest);
+    area.textureWidth = PowerOfTwoAtLeast(area.w);
+    area.textureHeight = PowerOfTwoAtLeast(area.h);
+    return true;
+}
 
-    // Transparent black where no picture is; the picture's bottom row lands in
-    // texture row 0.
-    std::vector<uint8_t> texels((size_t)textureWidth * textureHeight * 4, 0);
-    const int firstRow = std::max(y, 0), endRow = std::min(y + h, image.height);
-    const int firstColumn = std::max(x, 0), endColumn = std::min(x + w, image.width);
+// Transparent black where no picture is; the picture's bottom row lands in
+// texture row 0.
+void CopyToTexels(const ImageBuffer& image, const UploadArea& a, std::vector<uint8_t>& texels) {
+    texels.assign((size_t)a.textureWidth * a.textureHeight * 4, 0);
+    const int firstRow = std::max(a.y, 0), endRow = std::min(a.y + a.h, image.height);
+    const int firstColumn = std::max(a.x, 0), endColumn = std::min(a.x + a.w, image.width);
     for (int sy = firstRow; sy < endRow; ++sy) {
         if (endColumn <= firstColumn) break;
         const uint8_t* in = image.pixels.data() + ((size_t)sy * image.width + firstColumn) * 4;
-        uint8_t* out = texels.data() + ((size_t)(y + h - 1 - sy) * textureWidth + (firstColumn - x)) * 4;
+        uint8_t* out = texels.data() + ((size_t)(a.y + a.h - 1 - sy) * a.textureWidth + (firstColumn - a.x)) * 4;
         std::copy(in, in + (size_t)(endColumn - firstColumn) * 4, out);
     }
+}
+
+// The same layout made from the whole picture where its pixels lie, when
+// the texture needs no more bytes than the picture has: rows are turned
+// upside down, then moved to the texture's row length (from the last row
+// when rows grow, from the first when they shrink, so no row is overwritten
+// before it moves), then the rows below the picture are cleared.
+bool TurnIntoTexels(ImageBuffer& image, const UploadArea& a, std::vector<uint8_t>& texels) {
+    const size_t textureBytes = (size_t)a.textureWidth * a.textureHeight * 4;
+    if (a.x != 0 || a.y != 0 || textureBytes > image.pixels.size()) return false;
+    texels.swap(image.pixels);
+    const size_t rowBytes = (size_t)image.width * 4, textureRowBytes = (size_t)a.textureWidth * 4;
+    const size_t usedBytes = (size_t)a.w * 4;
+    uint8_t* base = texels.data();
+    for (int top = 0, bottom = a.h - 1; top < bottom; ++top, --bottom)
+        std::swap_ranges(base + top * rowBytes, base + top * rowBytes + usedBytes, base + bottom * rowBytes);
+    auto move = [&](int row) {
+        std::memmove(base + row * textureRowBytes, base + row * rowBytes, usedBytes);
+        std::fill(base + row * textureRowBytes + usedBytes, base + (row + 1) * textureRowBytes, 0);
+    };
+    if (textureRowBytes > rowBytes) {
+        for (int row = a.h - 1; row >= 0; --row) move(row);
+    } else {
+        for (int row = 0; row < a.h; ++row) move(row);
+    }
+    std::fill(base + (size_t)a.h * textureRowBytes, base + textureBytes, 0);
+    texels.resize(textureBytes);
+    image.Free();
+    return true;
+}
+
+// Makes the texture(s) from the texture-sized buffer, which the mipmap chain
+// then uses up.
+void SendTexels(std::vector<uint8_t>& texels, const UploadArea& a, uint32_t* plainTexture, uint32_t* mipTexture,
+                bool normalMap, bool nearest, UploadResult* result) {
+    const int32_t textureWidth = a.textureWidth, textureHeight = a.textureHeight;
     if (!nearest) BleedEdgeColours(texels.data(), textureWidth, textureHeight);
 
     SetUnpackState();
@@ -152,7 +211,7 @@ static bool Upload(const ImageBuffer& image, int x, int y, int w, int h, uint32_
     const GLint filter = nearest ? GL_NEAREST : GL_LINEAR;
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
-    if (normalMap) texels = MakeNormalMap(texels.data(), textureWidth, textureHeight);
+    if (normalMap) NormalMapInPlace(texels.data(), textureWidth, textureHeight);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, textureWidth, textureHeight, 0, GL_RGBA, GL_UNSIGNED_BYTE,
                  texels.data());
 
@@ -176,20 +235,47 @@ static bool Upload(const ImageBuffer& image, int x, int y, int w, int h, uint32_
         }
     }
     if (result) {
-        result->width = w;
-        result->height = h;
+        result->width = a.w;
+        result->height = a.h;
         result->textureWidth = textureWidth;
         result->textureHeight = textureHeight;
     }
-    return true;
 }
+
+}  // namespace
 
 bool UploadImage(const ImageBuffer& image, int x, int y, int w, int h, uint32_t* plainTexture,
                  uint32_t* mipTexture, bool normalMap, bool nearest, UploadResult* result) {
     // A texture too large for the memory at hand is a failed upload.
     try {
-        return Upload(image, x, y, w, h, plainTexture, mipTexture, normalMap, nearest, result);
+        UploadArea area;
+        if (!MeasureUpload(image, x, y, w, h, plainTexture, area)) return false;
+        std::vector<uint8_t> texels;
+        CopyToTexels(image, area, texels);
+        SendTexels(texels, area, plainTexture, mipTexture, normalMap, nearest, result);
+        return true;
     } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+bool UploadWholeImage(ImageBuffer& image, uint32_t* plainTexture, uint32_t* mipTexture, bool normalMap,
+                      bool nearest, UploadResult* result) {
+    try {
+        UploadArea area;
+        if (!MeasureUpload(image, 0, 0, 0, 0, plainTexture, area)) {
+            image.Free();
+            return false;
+        }
+        std::vector<uint8_t> texels;
+        if (!TurnIntoTexels(image, area, texels)) {
+            CopyToTexels(image, area, texels);
+            image.Free();
+        }
+        SendTexels(texels, area, plainTexture, mipTexture, normalMap, nearest, result);
+        return true;
+    } catch (const std::bad_alloc&) {
+        image.Free();
         return false;
     }
 }

@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <functional>
+#include <utility>
 
 #include "gfx2d/gfx2d.h"
 #include "gfx2d_support.h"
@@ -270,6 +271,39 @@ TEST(PngReader, DamagedFilesAreRefusedSilently) {
         EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << c.what;
         EXPECT_TRUE(image.pixels.empty()) << c.what;
     }
+}
+
+// ---------------------------------------------------------------------------
+// Size limit
+
+// Pictures above 2^26 pixels are refused before their pixels are allocated,
+// however well their file compresses.
+TEST(ImageLimit, PicturesAboveTheLargestPixelCountAreRefused) {
+    ImageBuffer image;
+    for (auto [w, h] : {std::pair{16384, 16384}, std::pair{8193, 8192}}) {
+        std::vector<uint8_t> png = EncodeBlankGreyPng(w, h);
+        ASSERT_LT(png.size(), (size_t)w * h / 500) << w << " x " << h;
+        image.width = 1;
+        EXPECT_FALSE(ReadPng(png.data(), png.size(), "blank.png", kNoColourKey, image)) << w << " x " << h;
+        EXPECT_EQ(image.width, 0);
+        EXPECT_TRUE(image.pixels.empty());
+    }
+    std::vector<uint8_t> png = EncodeBlankGreyPng(8192, 8192);
+    ASSERT_TRUE(ReadPng(png.data(), png.size(), "blank.png", kNoColourKey, image));
+    EXPECT_EQ(image.width, 8192);
+    EXPECT_EQ(PixelAt(image, 8191, 8191), Opaque(0));
+
+    // An 8-bit bitmap of 8193 x 8192 whose pixel data is all there.
+    std::vector<uint8_t> bmp = EncodeBmp8(1, 1, {0}, {0x000000});
+    const size_t offset = bmp.size() - 4, stride = 8196;
+    PutLe32(bmp, 18, 8193);
+    PutLe32(bmp, 22, 8192);
+    bmp.resize(offset + stride * 8192, 0);
+    EXPECT_FALSE(ReadBmp(bmp.data(), bmp.size(), kNoColourKey, image));
+    EXPECT_TRUE(image.pixels.empty());
+    PutLe32(bmp, 18, 8192);
+    ASSERT_TRUE(ReadBmp(bmp.data(), bmp.size(), kNoColourKey, image));
+    EXPECT_EQ(image.height, 8192);
 }
 
 // ---------------------------------------------------------------------------

@@ -5,6 +5,8 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
+
 #include "archive_writer.h"
 #include "core/engine.h"
 #include "files/archive.h"
@@ -226,6 +228,66 @@ TEST_F(Store, FailedLoadsLeaveTheSlotEmptyAndBadSlotsAreIgnored) {
     EXPECT_EQ(GetTextureName(5.9), 0);
     LoadSprite((dir + "ok.bmp").c_str(), 5.9);
     EXPECT_NE(GetTextureName(5), 0);
+}
+
+TEST_F(Store, PicturesAboveTheLargestPixelCountAreRefusedAndLeaveTheSlotEmpty) {
+    ASSERT_EQ(LoadSprite(Write("ok.bmp", Picture(8, 8, 0x123456)).c_str(), 7), 1.0);
+    // 16384 x 16384 grey pixels in about a quarter of a megabyte.
+    WriteFile(dir + "huge.png", EncodeBlankGreyPng(16384, 16384));
+    EXPECT_EQ(LoadSprite((dir + "huge.png").c_str(), 7), 0.0);
+    EXPECT_EQ(store->plainTexture[7], 0u);
+    EXPECT_EQ(store->mipTexture[7], 0u);
+    EXPECT_EQ(store->textureWidth[7], -1);
+    EXPECT_EQ(store->imageWidth[7], 0);
+    LoadBmp((dir + "huge.png").c_str());
+    EXPECT_EQ(store->tiledImages[0].columnCount, 0);
+}
+
+// The picture becomes the texture's buffer where it lies whenever the texture
+// needs no more bytes: a power-of-two picture, and pictures cut to the GL's
+// largest texture, whose rows then grow or shrink.
+TEST_F(Store, PicturesTurnedIntoTexturesInPlaceKeepEveryPixel) {
+    GLint largest = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
+    ASSERT_GE(largest, 64);
+    auto tall = [](int x, int y) { return (uint32_t)(40 * x + 1) | (uint32_t)(y & 255) << 8 | (uint32_t)((y >> 8) & 127) << 16; };
+    auto wide = [](int x, int y) { return (uint32_t)(x & 255) | (uint32_t)((x >> 8) & 255) << 8 | (uint32_t)(10 * y) << 16; };
+    struct Case {
+        int w, h;
+        uint32_t (*colour)(int, int);
+        int textureW, textureH;
+    } cases[] = {
+        {8, 4, wide, 8, 4},
+        {3, 2 * largest - 100, tall, 4, largest},
+        {largest + 5, 4, wide, largest, 4},
+    };
+    for (const Case& c : cases) {
+        if ((int64_t)c.w * c.h > kLargestImagePixels) continue;
+        Picture picture(c.w, c.h);
+        for (int y = 0; y < c.h; ++y)
+            for (int x = 0; x < c.w; ++x) picture.Set(x, y, c.colour(x, y));
+        ASSERT_EQ(LoadSprite(Write("in_place.bmp", picture).c_str(), 8), 1.0) << c.w << " x " << c.h;
+        EXPECT_EQ(store->imageWidth[8], std::min(c.w, c.textureW));
+        EXPECT_EQ(store->imageHeight[8], std::min(c.h, c.textureH));
+        int w, h;
+        std::vector<uint8_t> texels = Texels(store->plainTexture[8], 0, w, h);
+        ASSERT_EQ(w, c.textureW);
+        ASSERT_EQ(h, c.textureH);
+        const int usedW = std::min(c.w, w), usedH = std::min(c.h, h);
+        for (int t = 0; t < h; ++t) {
+            for (int x = 0; x < w; ++x) {
+                const uint8_t* texel = TexelAt(texels, w, x, t);
+                if (x >= usedW || t >= usedH) {
+                    ASSERT_EQ(texel[3], 0) << c.w << " x " << c.h << " at " << x << "," << t;
+                    continue;
+                }
+                const uint32_t want = c.colour(x, usedH - 1 - t);
+                const uint32_t got = texel[0] | texel[1] << 8 | texel[2] << 16;
+                ASSERT_EQ(got, want) << c.w << " x " << c.h << " at " << x << "," << t;
+                ASSERT_EQ(texel[3], 255);
+            }
+        }
+    }
 }
 
 TEST_F(Store, LoadsThroughTheDataArchive) {

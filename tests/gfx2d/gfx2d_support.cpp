@@ -128,6 +128,27 @@ static void AppendToVector(png_structp png, png_bytep data, png_size_t length) {
     out->insert(out->end(), data, data + length);
 }
 
+std::vector<uint8_t> EncodeBlankGreyPng(int width, int height) {
+    std::vector<uint8_t> out;
+    std::vector<uint8_t> row((size_t)width, 0);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        ADD_FAILURE() << "png encoding failed";
+        return {};
+    }
+    png_set_write_fn(png, &out, AppendToVector, nullptr);
+    png_set_IHDR(png, info, (png_uint_32)width, (png_uint_32)height, 8, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_filter(png, 0, PNG_FILTER_NONE);
+    png_write_info(png, info);
+    for (int y = 0; y < height; ++y) png_write_row(png, row.data());
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
 std::vector<uint8_t> EncodePng(const Picture& picture, int colourType, int bitDepth) {
     std::vector<uint8_t> out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);

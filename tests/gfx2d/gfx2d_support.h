@@ -40,4 +40,8 @@ std::vector<uint8_t> EncodeBmp8(int width, int height, const std::vector<uint8_t
                                 const std::vector<uint32_t>& palette);
 // PNG of the given libpng colour type (RGB, RGBA, GRAY, GRAY_ALPHA) and bit depth.
 std::vector<uint8_t> EncodePng(const Picture& picture, int colourType, int bitDepth);
+// An 8-bit grey PNG of width x height pixels, all 0, written one row at a
+// time, so that even a huge picture costs one row of memory and compresses
+// to about a thousandth of its pixels.
+std::vector<uint8_t> EncodeBlankGreyPng(int width, int height);
 void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
