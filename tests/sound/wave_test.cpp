@@ -7,6 +7,7 @@
 
 #include "core/engine.h"
 #include "sound/sound.h"
+#include "sound/sound_internal.h"
 #include "sound/sound_support.h"
 
 namespace {
@@ -94,6 +95,39 @@ TEST_F(WaveReader, EveryTruncationOfAFileIsRefused) {
         EXPECT_FALSE(Reads(cut, wave)) << "cut to " << size << " bytes";
     }
     EXPECT_FALSE(ReadWave(nullptr, 100, wave));
+}
+
+// Music is judged by the start of its file: every prefix that holds the
+// chunk headers gives what the whole file gives, and no shorter one is
+// read past its end (each prefix sits in a block of its own size).
+TEST_F(WaveReader, TheStartOfAFileIsJudgedWithinItsBytes) {
+    for (bool fact : {false, true}) {
+        WaveSpec spec = Tone(0.01);
+        spec.fact = fact;
+        spec.formatSize = 40;
+        spec.channels = 0;
+        spec.blockAlign = 2;
+        std::vector<uint8_t> whole = BuildWave(spec);
+        WaveSound full;
+        ASSERT_TRUE(Reads(whole, full));
+        const size_t headers = full.dataOffset;
+        for (size_t size = 0; size <= whole.size(); ++size) {
+            std::vector<uint8_t> start(whole.begin(), whole.begin() + (long)size);
+            WaveSound wave;
+            uint16_t stated = 7;
+            const bool read = ReadWaveHeader(start.data(), start.size(), whole.size(), wave, &stated);
+            EXPECT_EQ(read, size >= headers) << size;
+            if (!read) continue;
+            EXPECT_EQ(wave.dataOffset, full.dataOffset);
+            EXPECT_EQ(wave.dataSize, full.dataSize);
+            EXPECT_EQ(wave.channels, 1);
+            EXPECT_EQ(stated, 0);
+        }
+        // The data chunk must still lie within the file.
+        WaveSound wave;
+        EXPECT_FALSE(ReadWaveHeader(whole.data(), headers, headers + full.dataSize - 1, wave, nullptr));
+        EXPECT_FALSE(ReadWaveHeader(whole.data(), whole.size(), whole.size() - 1, wave, nullptr));
+    }
 }
 
 TEST_F(WaveReader, MalformedFilesLeaveTheSlotEmpty) {
