@@ -201,3 +201,25 @@ TEST(ObjectPixels, FogDarkensAFarObjectMoreThanANearOne) {
     DrawObject(2, 0);
     EXPECT_EQ(ReadPixel((int)farPoint.x, (int)farPoint.y), (Rgba{255, 255, 255, 255}));
 }
+
+// ---------------------------------------------------------------------------
+// Debug-mode light markers
+
+TEST(ObjectPixels, DebugModeMarksASpotLightsDirection) {
+    StartScreen();
+    StandardScene();
+    // The spot at (0, 2, 0) points along +x: its marker line runs to the right.
+    SetLight(1, 0xFFFFFF, 0, 2, 0, 1, 0, 0, 45);
+    const ScreenPoint along = ProjectStandard(3, 2, 0);
+    EXPECT_EQ(ReadPixel((int)along.x, (int)along.y), (Rgba{0, 0, 0, 255}));
+
+    engine.debugMode = 1;
+    SetLight(1, 0xFFFFFF, 0, 2, 0, 1, 0, 0, 45);
+    engine.debugMode = 0;
+    const Rgba line = ReadPixel((int)along.x, (int)along.y);
+    EXPECT_NEAR(line.r, 0xE1, 12);
+    EXPECT_NEAR(line.g, 0xAA, 12);
+    EXPECT_NEAR(line.b, 0x6C, 12);
+    // Below the line, nothing.
+    EXPECT_EQ(ReadPixel((int)along.x, (int)along.y + 6), (Rgba{0, 0, 0, 255}));
+}
