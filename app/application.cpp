@@ -141,6 +141,9 @@ int RunApplication(const ApplicationOptions& options, const char* commandLine) {
         return 1;
     }
 
+    // Every binding that is not a queued draw flushes the queue, and present
+    // flushes it, so the program can batch its sprites and text.
+    SetDrawBatching(true);
     frameLimit = options.frames;
     SetFrameHook(CountFrame);
     if (!options.screenshot.empty()) {

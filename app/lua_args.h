@@ -56,16 +56,28 @@ int GuardedBinding(lua_State* L, Body body) {
     return lua_error(L);
 }
 
-// One entry of a subsystem's registration table.
+// One entry of a subsystem's registration table. `queuesDrawing`: the binding
+// only draws through the draw batching (a sprite or text), so it may add to a
+// queued run; every other binding flushes the run first.
 struct LuaBinding {
     const char* name;
     lua_CFunction function;
+    bool queuesDrawing = false;
 };
+
+// Calls the binding held in the first upvalue after drawing what is queued,
+// so that nothing a binding does to the GL can come between queued quads.
+int FlushingBinding(lua_State* L);
 
 // Registers a table of bindings as globals; the table ends with {nullptr, nullptr}.
 inline void RegisterBindingTable(lua_State* L, const LuaBinding* table) {
     for (; table->name; ++table) {
-        lua_pushcfunction(L, table->function);
+        if (table->queuesDrawing) {
+            lua_pushcfunction(L, table->function);
+        } else {
+            lua_pushcfunction(L, table->function);
+            lua_pushcclosure(L, FlushingBinding, 1);
+        }
         lua_setfield(L, LUA_GLOBALSINDEX, table->name);
     }
 }

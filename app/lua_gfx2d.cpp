@@ -51,7 +51,7 @@ static int Lua_Zoomsprite(lua_State* L) {
 }
 
 static int Lua_Rotozoomsprite(lua_State* L) {
-    RotoZoomSprite(ArgNumber(L, 1), ArgNumber(L, 2), ArgNumber(L, 3), ArgNumber(L, 4), ArgNumber(L, 5));
+    QueueRotoZoomSprite(ArgNumber(L, 1), ArgNumber(L, 2), ArgNumber(L, 3), ArgNumber(L, 4), ArgNumber(L, 5));
     return 0;
 }
 
@@ -198,7 +198,7 @@ static const LuaBinding gfx2dBindings[] = {
     {"Lua_Alphamode", Lua_Alphamode},
     {"Lua_Stretchsprite", Lua_Stretchsprite},
     {"Lua_Zoomsprite", Lua_Zoomsprite},
-    {"Lua_Rotozoomsprite", Lua_Rotozoomsprite},
+    {"Lua_Rotozoomsprite", Lua_Rotozoomsprite, true},
     {"Lua_Startpoly", Lua_Startpoly},
     {"Lua_Polyvector", Lua_Polyvector},
     {"Lua_Endpoly", Lua_Endpoly},

@@ -1,11 +1,14 @@
 // The main script bindings. They keep their own argument scheme: arguments are
 // mapped to slots by their distance k from the top of the stack (the last
 // argument has k = 1), nil arguments leave their slot empty, and numbers
-// travel through the slots as text.
+// travel through the slots as text (a number whose text reads back as itself
+// skips the text, since the result is the same).
 extern "C" {
 #include <lauxlib.h>
 #include <lua.h>
 }
+
+#include <cmath>
 
 #include "core/engine.h"
 #include "gfx2d/gfx2d.h"
@@ -15,20 +18,21 @@ extern "C" {
 // ---------------------------------------------------------------------------
 // State
 
-// Scratch slots shared by the bindings.
+// Text slot shared by the bindings.
 static RuntimeString argText;
-static RuntimeString argNumber;
-static RuntimeString argX;
-static RuntimeString argY;
 
 // ---------------------------------------------------------------------------
 // Internal helpers
 
-// Fills a slot the way a number argument is read: Lua's number conversion,
-// then the runtime's number-to-text rule.
-static void SlotFromNumber(RuntimeString& slot, lua_State* L, int index) {
-    slot = lua_tonumber(L, index);
-}
+// Number slots hold the value a slot's text reads as; a slot no argument
+// filled reads as 0.
+static double numberX;
+static double numberY;
+static double numberN;
+
+// A number argument's value: Lua's number conversion, then through the
+// runtime's number-to-text rule and back.
+static double NumberFromNumber(lua_State* L, int index) { return NumberThroughText(lua_tonumber(L, index)); }
 
 // Fills a slot with Lua's to-string result of the argument.
 static void SlotFromText(RuntimeString& slot, lua_State* L, int index) {
@@ -36,7 +40,18 @@ static void SlotFromText(RuntimeString& slot, lua_State* L, int index) {
     slot = text ? text : "";
 }
 
-static double SlotValue(const RuntimeString& slot) { return TextToNumber(slot.Text()); }
+// A number given as text: Lua's to-string result read by the text-to-number
+// rule. Lua writes 14 significant digits, so a whole number below 1e14 reads
+// back as itself and needs no text.
+static double NumberFromText(lua_State* L, int index) {
+    if (lua_type(L, index) == LUA_TNUMBER) {
+        const double value = lua_tonumber(L, index);
+        if (std::fabs(value) < 1e14 && value == std::trunc(value) && !(value == 0.0 && std::signbit(value)))
+            return value;
+    }
+    const char* text = lua_tostring(L, index);
+    return TextToNumber(text ? text : "");
+}
 
 // Calls visit(k, index) for every non-nil argument, first to last, then pops
 // all arguments.
@@ -56,14 +71,13 @@ static void VisitArguments(lua_State* L, Visit visit) {
 static int Lua_Print(lua_State* L) {
     return GuardedBinding(L, [&] {
         argText = "";
-        argX = "";
-        argY = "";
+        numberX = numberY = 0.0;
         VisitArguments(L, [&](int k, int i) {
             if (k == 3) SlotFromText(argText, L, i);
-            else if (k == 2) SlotFromText(argX, L, i);
-            else if (k == 1) SlotFromText(argY, L, i);
+            else if (k == 2) numberX = NumberFromText(L, i);
+            else if (k == 1) numberY = NumberFromText(L, i);
         });
-        Print(argText.Text(), SlotValue(argX), SlotValue(argY));
+        QueuePrint(argText.Text(), numberX, numberY);
         return 0;
     });
 }
@@ -83,28 +97,26 @@ static int Lua_Blackscreen(lua_State* L) {
 static int Lua_Loadsprite(lua_State* L) {
     return GuardedBinding(L, [&] {
         argText = "";
-        argNumber = "";
+        numberN = 0.0;
         VisitArguments(L, [&](int k, int i) {
             if (k == 2) SlotFromText(argText, L, i);
-            else if (k == 1) SlotFromNumber(argNumber, L, i);
+            else if (k == 1) numberN = NumberFromNumber(L, i);
         });
         RuntimeString file = argText;
-        LoadSprite(file.Text(), SlotValue(argNumber));
+        LoadSprite(file.Text(), numberN);
         return 0;
     });
 }
 
 static int Lua_Drawsprite(lua_State* L) {
     return GuardedBinding(L, [&] {
-        argX = "";
-        argY = "";
-        argNumber = "";
+        numberN = numberX = numberY = 0.0;
         VisitArguments(L, [&](int k, int i) {
-            if (k == 3) SlotFromNumber(argNumber, L, i);
-            else if (k == 2) SlotFromNumber(argX, L, i);
-            else if (k == 1) SlotFromNumber(argY, L, i);
+            if (k == 3) numberN = NumberFromNumber(L, i);
+            else if (k == 2) numberX = NumberFromNumber(L, i);
+            else if (k == 1) numberY = NumberFromNumber(L, i);
         });
-        DrawSprite(SlotValue(argNumber), SlotValue(argX), SlotValue(argY));
+        QueueSprite(numberN, numberX, numberY);
         return 0;
     });
 }
@@ -112,7 +124,6 @@ static int Lua_Drawsprite(lua_State* L) {
 static int Lua_Loadbmp(lua_State* L) {
     return GuardedBinding(L, [&] {
         argText = "";
-        argNumber = "";
         // The last argument that is not nil names the file.
         VisitArguments(L, [&](int, int i) { SlotFromText(argText, L, i); });
         RuntimeString file = argText;
@@ -122,15 +133,13 @@ static int Lua_Loadbmp(lua_State* L) {
 }
 
 static int Lua_Setscreen(lua_State* L) {
-    argX = "";
-    argY = "";
-    argNumber = "";
+    numberX = numberY = numberN = 0.0;
     VisitArguments(L, [&](int k, int i) {
-        if (k == 3) SlotFromNumber(argX, L, i);
-        else if (k == 2) SlotFromNumber(argY, L, i);
-        else if (k == 1) SlotFromNumber(argNumber, L, i);
+        if (k == 3) numberX = NumberFromNumber(L, i);
+        else if (k == 2) numberY = NumberFromNumber(L, i);
+        else if (k == 1) numberN = NumberFromNumber(L, i);
     });
-    SetScreen(SlotValue(argX), SlotValue(argY), SlotValue(argNumber));
+    SetScreen(numberX, numberY, numberN);
     return 0;
 }
 
@@ -144,10 +153,10 @@ static int Lua_Showscreen(lua_State* L) {
 // Registration
 
 static const LuaBinding mainBindings[] = {
-    {"Lua_Print", Lua_Print},
+    {"Lua_Print", Lua_Print, true},
     {"Lua_Blackscreen", Lua_Blackscreen},
     {"Lua_Loadsprite", Lua_Loadsprite},
-    {"Lua_Drawsprite", Lua_Drawsprite},
+    {"Lua_Drawsprite", Lua_Drawsprite, true},
     {"Lua_Loadbmp", Lua_Loadbmp},
     {"Lua_Setscreen", Lua_Setscreen},
     {"Lua_Showscreen", Lua_Showscreen},

@@ -1,6 +1,14 @@
 // The list of subsystem registrations, in the order the globals are set.
 #include "lua_register.h"
 
+#include "gfx2d/gfx2d.h"
+#include "lua_args.h"
+
+int FlushingBinding(lua_State* L) {
+    FlushDrawBatch();
+    return lua_tocfunction(L, lua_upvalueindex(1))(L);
+}
+
 void RegisterBindings(lua_State* L) {
     RegisterMainBindings(L);
     RegisterCoreBindings(L);

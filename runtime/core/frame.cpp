@@ -65,7 +65,9 @@ int MessagePump(OpenGLZadudedo&) {
 }
 
 double Present(OpenGLZadudedo& screen) {
-    // A frame is never shown while drawing goes into an off-screen surface.
+    // Queued sprites and text belong to this frame; a frame is never shown
+    // while drawing goes into an off-screen surface.
+    FlushDrawBatch();
     EndActiveSurface();
     if (presentHook) presentHook();
     PlatformSwapBuffers(screen.window);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "core/engine.h"
 #include "gfx2d/gfx2d_internal.h"
@@ -13,8 +14,14 @@
 // Internal helpers
 
 // The quad of DrawSprite: top-left (x, y), size w x h, picture corner (u, v).
-static void SpriteQuad(float x, float y, float w, float h, float u, float v) {
+static void FillSpriteQuad(float* out, float x, float y, float w, float h, float u, float v) {
     const float quad[16] = {x + w, y, u, v, x, y, 0, v, x, y + h, 0, 0, x + w, y + h, u, 0};
+    std::memcpy(out, quad, sizeof quad);
+}
+
+static void SpriteQuad(float x, float y, float w, float h, float u, float v) {
+    float quad[16];
+    FillSpriteQuad(quad, x, y, w, h, u, v);
     DrawFan2D(quad, 4);
 }
 
@@ -84,15 +91,27 @@ void AlphaMode(double a) {
 // ---------------------------------------------------------------------------
 // Public: sprites
 
-void DrawSprite(double slotNumber, double x, double y) {
+static void SpriteAt(double slotNumber, double x, double y, bool queue) {
     int32_t slot;
     SpriteStore* store = StoreForSlot(slotNumber, slot);
     if (!store) return;
+    const float X = (float)std::ceil(x), Y = (float)std::ceil(y);
+    const float W = (float)store->imageWidth[slot], H = (float)store->imageHeight[slot];
     // At its own size on whole pixels, every pixel samples one texel centre.
+    if (queue) {
+        FillSpriteQuad(QueueSpriteQuad(slot, true), X, Y, W, H, SlotU(*store, slot), SlotV(*store, slot));
+        return;
+    }
     BindSpriteForDraw(slot, true);
-    SpriteQuad((float)std::ceil(x), (float)std::ceil(y), (float)store->imageWidth[slot],
-               (float)store->imageHeight[slot], SlotU(*store, slot), SlotV(*store, slot));
+    SpriteQuad(X, Y, W, H, SlotU(*store, slot), SlotV(*store, slot));
 }
+
+void DrawSprite(double slotNumber, double x, double y) {
+    FlushDrawBatch();
+    SpriteAt(slotNumber, x, y, false);
+}
+
+void QueueSprite(double slotNumber, double x, double y) { SpriteAt(slotNumber, x, y, DrawBatchingOn()); }
 
 void StretchSprite(double slotNumber, double x, double y, double w, double h) {
     int32_t slot;
@@ -124,23 +143,44 @@ void ZoomSprite(double slotNumber, double x, double y, double sx, double sy) {
     StretchSprite(slot, x - (w - imageWidth) / 2, y - (h - imageHeight) / 2, w, h);
 }
 
-void RotoZoomSprite(double slotNumber, double x, double y, double angle, double zoom) {
+static void RotoZoomAt(double slotNumber, double x, double y, double angle, double zoom, bool queue) {
     int32_t slot;
     SpriteStore* store = StoreForSlot(slotNumber, slot);
     if (!store) return;
-    BindSprite(slot, -1, false);
     const int32_t imageWidth = store->imageWidth[slot], imageHeight = store->imageHeight[slot];
     const float hw = (float)(imageWidth * zoom / 2), hh = (float)(imageHeight * zoom / 2);
     const float u0 = store->textureWidth[slot] > 0 ? 0.5f / store->textureWidth[slot] : 0.0f;
     const float v0 = store->textureHeight[slot] > 0 ? 0.5f / store->textureHeight[slot] : 0.0f;
     const float U = SlotU(*store, slot), V = SlotV(*store, slot);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glTranslatef((float)(x + (imageWidth >> 1)), (float)(y + (imageHeight >> 1)), 0.0f);
-    glRotatef((float)angle, 0.0f, 0.0f, -1.0f);
-    const float quad[16] = {-hw, hh, u0, v0, hw, hh, U, v0, hw, -hh, U, V, -hw, -hh, u0, V};
-    DrawFan2D(quad, 4);
-    glPopMatrix();
+    // The quad turns clockwise on the screen about the picture's centre. The
+    // corners are placed here rather than by a matrix of the GL, so that a
+    // run of turned sprites can go to the GL as one draw.
+    const double turn = (double)(float)angle * (3.14159265358979323846 / 180.0);
+    const double c = std::cos(turn), s = std::sin(turn);
+    const double cx = (float)(x + (imageWidth >> 1)), cy = (float)(y + (imageHeight >> 1));
+    const float corners[8] = {-hw, hh, hw, hh, hw, -hh, -hw, -hh};
+    const float uv[8] = {u0, v0, U, v0, U, V, u0, V};
+    float local[16];
+    float* out = queue ? QueueSpriteQuad(slot, false) : local;
+    for (int i = 0; i < 4; ++i) {
+        const double px = corners[2 * i], py = corners[2 * i + 1];
+        out[4 * i] = (float)(cx + px * c + py * s);
+        out[4 * i + 1] = (float)(cy - px * s + py * c);
+        out[4 * i + 2] = uv[2 * i];
+        out[4 * i + 3] = uv[2 * i + 1];
+    }
+    if (queue) return;
+    BindSprite(slot, -1, false);
+    DrawFan2D(local, 4);
+}
+
+void RotoZoomSprite(double slotNumber, double x, double y, double angle, double zoom) {
+    FlushDrawBatch();
+    RotoZoomAt(slotNumber, x, y, angle, zoom, false);
+}
+
+void QueueRotoZoomSprite(double slotNumber, double x, double y, double angle, double zoom) {
+    RotoZoomAt(slotNumber, x, y, angle, zoom, DrawBatchingOn());
 }
 
 void DrawTiledImage(double recordNumber) {

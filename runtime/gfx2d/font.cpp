@@ -125,20 +125,24 @@ void GetFontSize(double& width, double& height) {
     height = g.cellHeight;
 }
 
-void PrintWithFont(int32_t font, const char* text, double x, double y, double z) {
+static void PrintAt(int32_t font, const char* text, double x, double y, double z, bool queue) {
     SpriteStore* store = ActiveSpriteStore();
     if (!store || !text || !*text || font < 0 || font >= kFontCount) return;
     const int32_t slot = kFirstFontSlot + font;
-    BindSprite(slot, -1, false);
     const FontGeometry g = GeometryOf(*store, slot);
     const size_t length = std::strlen(text);
+    float* queued = queue ? QueueTextQuads(slot, length) : nullptr;
     std::vector<float>& list = store->textVertices;
-    SizeVertexList(list, length * 4, 5);
+    if (!queued) {
+        FlushDrawBatch();
+        BindSprite(slot, -1, false);
+        SizeVertexList(list, length * 4, 5);
+    }
 
     float X = (float)std::ceil(x);
     const float Y = (float)std::ceil(y), Z = (float)z;
     const float W = (float)g.cellWidth, H = (float)g.cellHeight;
-    float* out = list.data();
+    float* out = queued ? queued : list.data();
     for (size_t i = 0; i < length; ++i, out += 20) {
         const int byte = (unsigned char)text[i];
         // An 8-row font holds codes 0 to 127; higher bytes wrap onto them.
@@ -150,7 +154,15 @@ void PrintWithFont(int32_t font, const char* text, double x, double y, double z)
         std::memcpy(out, quad, sizeof quad);
         X += W;
     }
-    DrawVertexList(list.data(), (int)(length * 4), GL_QUADS);
+    if (!queued) DrawVertexList(list.data(), (int)(length * 4), GL_QUADS);
+}
+
+void PrintWithFont(int32_t font, const char* text, double x, double y, double z) {
+    PrintAt(font, text, x, y, z, false);
+}
+
+void QueuePrint(const char* text, double x, double y) {
+    PrintAt(ClampFont(engine.currentFont), text, x, y, 0.0, DrawBatchingOn());
 }
 
 void Print(const char* text, double x, double y) {

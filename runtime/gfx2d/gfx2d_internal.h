@@ -38,3 +38,10 @@ void DrawFan2D(const float* vertices, int count);
 // 128 x (needed / 128 + 1) when 512 are too few. The list then holds exactly
 // `needed` vertices.
 void SizeVertexList(std::vector<float>& list, size_t needed, size_t floatsPerVertex);
+
+// Queue of the draw batching (batch.cpp), which binds the texture when a new
+// run starts. Room for one sprite quad of 4 vertices (x, y, u, v) in fan order;
+// room for `quads` text quads of 4 vertices (x, y, z, u, v), or null when that
+// many never fit in one queue.
+float* QueueSpriteQuad(int32_t slot, bool pixelExact);
+float* QueueTextQuads(int32_t slot, size_t quads);

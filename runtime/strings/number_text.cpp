@@ -131,6 +131,16 @@ double TextToNumber(const char* text) {
     return negative ? -value : value;
 }
 
+double NumberThroughText(double value) {
+    // Zero of either sign is the text "0"; other whole numbers of at most 10
+    // digits have every digit in their text.
+    if (value == 0.0) return 0.0;
+    if (std::fabs(value) < 1e10 && value == std::trunc(value)) return value;
+    char text[32];
+    FormatDouble(value, text);
+    return TextToNumber(text);
+}
+
 RuntimeString FormatNumber(double width, double decimals, double value) {
     int fieldWidth = TruncateClamped(width, -100000, 100000);
     int places = TruncateClamped(decimals, -1, kMaxDecimals);

@@ -92,6 +92,10 @@ uint32_t FormatDouble(double value, char* out);
 // optional decimal point and exponent; stops at the first byte that does not
 // fit; 0 when nothing fits. Out-of-range values give +/-HUGE_VAL or 0.
 double TextToNumber(const char* text);
+// What a number becomes when its text of 10 significant digits is read back,
+// TextToNumber of FormatDouble, which is how numbers travel through text slots.
+// Whole numbers below 1e10 come back as themselves and skip the text.
+double NumberThroughText(double value);
 // The value in fixed notation with the given field width and decimals (both
 // truncated toward zero; a negative width left-aligns, negative decimals mean
 // 6), cut to at most 255 characters.

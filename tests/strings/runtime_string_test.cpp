@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "strings/runtime_string.h"
 
@@ -179,6 +180,28 @@ TEST(NumberText, TextToNumberStopsAtTheFirstMisfit) {
     EXPECT_TRUE(std::isinf(TextToNumber("1e400")));
     EXPECT_EQ(TextToNumber("-1e-400"), 0.0);
     EXPECT_EQ(TextToNumber("12 34"), 12.0);
+}
+
+// The shortcut for whole numbers must give exactly what the text gives.
+TEST(NumberText, NumberThroughTextEqualsTheTextRoundTrip) {
+    auto throughText = [](double v) { return TextToNumber(RuntimeString(v).Text()); };
+    auto same = [](double a, double b) {
+        return (std::isnan(a) && std::isnan(b)) || std::memcmp(&a, &b, sizeof a) == 0;
+    };
+    std::vector<double> values = {0.0, -0.0, 1, -1, 0.5, -0.25, 1.0 / 3, 123456789, 1234567890,
+                                  9999999999, 9999999999.5, 1e10, -1e10, 12345678901, 1e15, 1e300,
+                                  -1e300, 1e-5, 5e-324, std::numeric_limits<double>::quiet_NaN(),
+                                  std::numeric_limits<double>::infinity(),
+                                  -std::numeric_limits<double>::infinity(), 2147483648.0, -2147483649.0};
+    uint64_t state = 99;
+    for (int i = 0; i < 20000; ++i) {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        const double scale = std::pow(10.0, (double)(state >> 60));
+        const double v = (double)(int64_t)(state >> 20) / (double)(1ULL << 30) * scale;
+        values.push_back(v);
+        values.push_back(std::trunc(v));
+    }
+    for (double v : values) EXPECT_TRUE(same(NumberThroughText(v), throughText(v))) << v;
 }
 
 TEST(StringOperators, ConcatenationFamily) {
