@@ -2,6 +2,8 @@
 // keyboard refresh with the polling fallback, and the mouse read.
 #include "input/input.h"
 
+#include <cstdint>
+
 #include "core/engine.h"
 
 // ---------------------------------------------------------------------------
@@ -54,6 +56,14 @@ static int16_t Clip16(int value) {
     return (int16_t)value;
 }
 
+// The runtime's mouse position holds whatever 32-bit value a script set, so
+// sums and differences with it are taken in 64 bits and held to the range.
+static int32_t Saturate(int64_t value) {
+    if (value > INT32_MAX) return INT32_MAX;
+    if (value < INT32_MIN) return INT32_MIN;
+    return (int32_t)value;
+}
+
 // Movement measured from the system cursor: pinned at desktop (200, 200) and
 // added to the runtime's mouse while hidden, followed while shown.
 static void MeasureFromCursor(InputDevices& in, int& moveX, int& moveY) {
@@ -63,12 +73,12 @@ static void MeasureFromCursor(InputDevices& in, int& moveX, int& moveY) {
         PlatformSetCursorScreenPosition(in.window, 200, 200);
         moveX = x - 200;
         moveY = y - 200;
-        in.mouseX += moveX;
-        in.mouseY += moveY;
+        in.mouseX = Saturate((int64_t)in.mouseX + moveX);
+        in.mouseY = Saturate((int64_t)in.mouseY + moveY);
     } else {
         PlatformCursorPosition(in.window, x, y);
-        moveX = x - in.mouseX;
-        moveY = y - in.mouseY;
+        moveX = Saturate((int64_t)x - in.mouseX);
+        moveY = Saturate((int64_t)y - in.mouseY);
         in.mouseX = x;
         in.mouseY = y;
     }
@@ -250,8 +260,8 @@ int ReadMouse(MouseReading& reading) {
         in->justRefreshed = 0;
         int moveX = state.moveX, moveY = state.moveY;
         if (in->cursorShown == 0) {
-            in->mouseX += moveX;
-            in->mouseY += moveY;
+            in->mouseX = Saturate((int64_t)in->mouseX + moveX);
+            in->mouseY = Saturate((int64_t)in->mouseY + moveY);
         } else {
             MeasureFromCursor(*in, moveX, moveY);
         }

@@ -66,6 +66,23 @@ TEST_F(SharedMouse, StateClampsToTheScreenAndKeepsTheClampedValue) {
     EXPECT_EQ(y, 20.0);
 }
 
+// A script may set any position; the next frame's measurement against the
+// cursor must neither overflow nor wrap.
+TEST_F(SharedMouse, PositionsAtTheIntegerLimitsMeasureWithoutOverflow) {
+    SetMousePosition(-1e12, 1e12);
+    ShowScreen();
+    EXPECT_EQ(MouseAxis(0), 32767.0);
+    EXPECT_EQ(MouseAxis(1), -32768.0);
+    // Hidden pointer: the cursor's distance from its pin is added.
+    ShowPointer(0);
+    SetMousePosition(1e12, 1e12);
+    MoveTo(300, 300, 0, 0);
+    ShowScreen();
+    MouseAxis(0);
+    EXPECT_EQ(engine.input->mouseX, INT32_MAX);
+    EXPECT_EQ(engine.input->mouseY, INT32_MAX);
+}
+
 TEST_F(SharedMouse, ButtonsReadAsTruthValues) {
     double x, y, left, right;
     PlatformPushMouseButton(Window(), 1, true);
