@@ -103,7 +103,6 @@ static const CallFilter kHeavyCalls[] = {
 // keep their place in the list, so that inputs mean the same before and
 // after.
 static const CallFilter kKnownFaults[] = {
-    {"Lua_Stretchsprite", "an empty sprite slot", nullptr},
     // The cursor is placed at the script's position when the pointer is
     // shown; the platform then adds the window origin to it in 32 bits.
     {"Lua_Setmouse", "positions near the 32-bit limits overflow the cursor's screen position",
