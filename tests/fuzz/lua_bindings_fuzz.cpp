@@ -55,6 +55,14 @@ struct Exclusion {
     const char* reason;
 };
 
+// Calls of a binding that are skipped: those whose arguments pass the test
+// (every call when it is null).
+struct CallFilter {
+    const char* name;
+    const char* reason;
+    bool (*reaches)(lua_State*);
+};
+
 // ---------------------------------------------------------------------------
 // State
 
@@ -68,18 +76,17 @@ static const Exclusion kExcluded[] = {
 };
 
 // Whether any number argument on the stack (above the two functions) is at
-// least this large.
-static bool HasNumberBeyond(lua_State* state, double limit);
+// least this large either way, or NaN.
+static bool HasNumberBeyond(lua_State* state, double limit) {
+    for (int i = 3; i <= lua_gettop(state); ++i) {
+        if (!lua_isnumber(state, i)) continue;
+        double value = lua_tonumber(state, i);
+        if (!(value > -limit && value < limit)) return true;
+    }
+    return false;
+}
 
 static bool HugePosition(lua_State* state) { return HasNumberBeyond(state, 1073741824.0); }
-
-// Calls of a binding that are skipped: those whose arguments pass the test
-// (every call when it is null).
-struct CallFilter {
-    const char* name;
-    const char* reason;
-    bool (*reaches)(lua_State*);
-};
 
 // Whether the surface size arguments (w, h) of Lua_Createscreen ask for more
 // than 4096 pixels a side.
@@ -348,15 +355,6 @@ static bool TextsStayInside() {
         if (!PathStaysInside(text, length)) return false;
     }
     return true;
-}
-
-static bool HasNumberBeyond(lua_State* state, double limit) {
-    for (int i = 3; i <= lua_gettop(state); ++i) {
-        if (!lua_isnumber(state, i)) continue;
-        double value = lua_tonumber(state, i);
-        if (!(value > -limit && value < limit)) return true;
-    }
-    return false;
 }
 
 // ---------------------------------------------------------------------------
