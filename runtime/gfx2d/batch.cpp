@@ -38,7 +38,7 @@ static DrawBatch batch;
 
 // A bound on the queue keeps its memory small; a draw of this many quads
 // already costs the GL almost nothing per quad.
-static const size_t kMostQuads = 4096;
+static const size_t kMostQuads = 1024;
 
 // ---------------------------------------------------------------------------
 // Internal helpers

@@ -52,6 +52,9 @@ bool PlatformInit();
 void PlatformShutdown();
 // True when the layer renders without any display (the offscreen driver).
 bool PlatformIsHeadless();
+// Lets freed memory stay with the program instead of going back to the
+// system at once (PlatformInit calls it).
+void PlatformKeepFreedMemory();
 
 // ---------------------------------------------------------------------------
 // Windows and display modes

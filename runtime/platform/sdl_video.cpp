@@ -92,6 +92,7 @@ static void FollowSizeHeadless(PlatformWindow* window) {
 
 bool PlatformInit() {
     if (videoUp) return true;
+    PlatformKeepFreedMemory();
     const char* display = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     const char* chosen = std::getenv("SDL_VIDEODRIVER");
