@@ -88,21 +88,27 @@ static bool HasNumberBeyond(lua_State* state, double limit) {
 
 static bool HugePosition(lua_State* state) { return HasNumberBeyond(state, 1073741824.0); }
 
-// Whether the surface size arguments (w, h) of Lua_Createscreen ask for more
-// than 4096 pixels a side.
-static bool LargeSurface(lua_State* state) {
-    for (int i = 5; i <= 6 && i <= lua_gettop(state); ++i) {
+// Whether the two size arguments (w, h) at argument positions `w` and w + 1
+// ask for more than 4096 pixels a side.
+static bool LargeSides(lua_State* state, int w) {
+    for (int i = w + 2; i <= w + 3 && i <= lua_gettop(state); ++i) {
         if (lua_isnumber(state, i) && lua_tonumber(state, i) > 4096.0) return true;
     }
     return false;
 }
 
-// Calls that are correct but too heavy for a run.
+static bool LargeSurface(lua_State* state) { return LargeSides(state, 3); }
+static bool LargeGrab(lua_State* state) { return LargeSides(state, 4); }
+
+// Calls that are correct but too heavy for a run. Sizes are held to the GL's
+// largest texture, 16384 here, so such a call takes 1 GiB or more.
 static const CallFilter kHeavyCalls[] = {
-    // Sizes are held to the GL's largest texture, 16384 here: one surface
-    // then takes 1 GiB of colour and 1 GiB of depth, and two in one input
+    // A surface takes as much again for its depth buffer; two in one input
     // pass the memory limit.
     {"Lua_Createscreen", "surfaces beyond 4096 pixels a side", LargeSurface},
+    // The grab's scratch buffer keeps its largest size until the process
+    // ends, and reading and keying a block that size takes seconds.
+    {"Lua_Grabsprite", "grabs beyond 4096 pixels a side", LargeGrab},
 };
 
 // TEMPORARY: bindings with known faults, each with the arguments that reach
