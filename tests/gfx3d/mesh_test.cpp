@@ -22,19 +22,19 @@ namespace {
 // ---------------------------------------------------------------------------
 // A file builder of its own, so the tests do not trust the writer under test.
 
-struct FrameSpec {
+struct FrameLayout {
     float bias[3] = {0, 0, 0};
     float scale[3] = {1, 1, 1};
     std::vector<std::array<uint8_t, 5>> records;  // qx, qy, qz, normal, colour index
     int64_t count = -1;                           // written instead of records.size() when >= 0
 };
 
-struct FileSpec {
+struct FileLayout {
     uint32_t magic = 0x00C6B317;
     double version = 1.02;
     std::vector<uint32_t> colours;
     std::vector<std::array<float, 2>> coordinates;
-    std::vector<FrameSpec> frames;
+    std::vector<FrameLayout> frames;
     int64_t frameCount = -1, colourCount = -1, coordinateCount = -1;  // overrides when >= 0
 };
 
@@ -44,21 +44,21 @@ void Put32(std::vector<uint8_t>& out, uint32_t v) {
 void PutFloat(std::vector<uint8_t>& out, float f) { Put32(out, std::bit_cast<uint32_t>(f)); }
 uint32_t Count(int64_t over, size_t real) { return (uint32_t)(over >= 0 ? over : (int64_t)real); }
 
-std::vector<uint8_t> Build(const FileSpec& spec) {
+std::vector<uint8_t> Build(const FileLayout& layout) {
     std::vector<uint8_t> out;
-    Put32(out, spec.magic);
-    uint64_t version = std::bit_cast<uint64_t>(spec.version);
+    Put32(out, layout.magic);
+    uint64_t version = std::bit_cast<uint64_t>(layout.version);
     Put32(out, (uint32_t)version);
     Put32(out, (uint32_t)(version >> 32));
-    Put32(out, Count(spec.frameCount, spec.frames.size()));
-    Put32(out, Count(spec.colourCount, spec.colours.size()));
-    Put32(out, Count(spec.coordinateCount, spec.coordinates.size()));
-    for (uint32_t c : spec.colours) Put32(out, c);
-    for (const auto& uv : spec.coordinates) {
+    Put32(out, Count(layout.frameCount, layout.frames.size()));
+    Put32(out, Count(layout.colourCount, layout.colours.size()));
+    Put32(out, Count(layout.coordinateCount, layout.coordinates.size()));
+    for (uint32_t c : layout.colours) Put32(out, c);
+    for (const auto& uv : layout.coordinates) {
         PutFloat(out, uv[0]);
         PutFloat(out, uv[1]);
     }
-    for (const FrameSpec& frame : spec.frames) {
+    for (const FrameLayout& frame : layout.frames) {
         Put32(out, Count(frame.count, frame.records.size()));
         for (float b : frame.bias) PutFloat(out, b);
         for (float s : frame.scale) PutFloat(out, s);
@@ -68,18 +68,18 @@ std::vector<uint8_t> Build(const FileSpec& spec) {
 }
 
 // Two frames of one strip (marker and four vertices) in two colours.
-FileSpec TwoFrameStrip() {
-    FileSpec spec;
-    spec.colours = {MARKER_STRIP, 0x00FFFFFF, 0x000080FF};
-    spec.coordinates = {{0, 0}, {0, 0}, {1, 0}, {0, 0.5f}, {1, 0.5f}};
-    FrameSpec first;
+FileLayout TwoFrameStrip() {
+    FileLayout layout;
+    layout.colours = {MARKER_STRIP, 0x00FFFFFF, 0x000080FF};
+    layout.coordinates = {{0, 0}, {0, 0}, {1, 0}, {0, 0.5f}, {1, 0.5f}};
+    FrameLayout first;
     first.bias[0] = 10;
     first.scale[0] = 0.5f;
     first.records = {{0, 0, 0, 0, 0}, {10, 0, 0, 5, 1}, {20, 0, 0, 5, 1}, {10, 255, 0, 5, 2}, {20, 255, 0, 5, 2}};
-    FrameSpec second = first;
+    FrameLayout second = first;
     second.records[4] = {30, 255, 7, 161, 2};
-    spec.frames = {first, second};
-    return spec;
+    layout.frames = {first, second};
+    return layout;
 }
 
 std::vector<uint8_t> VersionBytes(double v) {
@@ -158,9 +158,9 @@ TEST_F(MeshTest, OnlyTheExactVersionIsRead) {
     EXPECT_EQ(VersionBytes(1.02), (std::vector<uint8_t>{0x52, 0xB8, 0x1E, 0x85, 0xEB, 0x51, 0xF0, 0x3F}));
     for (double version : {1.0200001, 1.01, std::nextafter(1.02, 2.0), std::nextafter(1.02, 0.0), 0.0}) {
         ErrorLogDelete();
-        FileSpec spec = TwoFrameStrip();
-        spec.version = version;
-        std::vector<uint8_t> bytes = Build(spec);
+        FileLayout layout = TwoFrameStrip();
+        layout.version = version;
+        std::vector<uint8_t> bytes = Build(layout);
         MeshObjectX object;
         EXPECT_FALSE(LoadObjectFromBytes(object, bytes.data(), bytes.size(), false, "old.ddd")) << version;
         EXPECT_TRUE(IsEmpty(object));
@@ -220,38 +220,38 @@ TEST_F(MeshTest, DecodingExpandsEveryRecordIntoTheVertexList) {
 TEST_F(MeshTest, MalformedFilesAreRefusedAndLeaveTheObjectEmpty) {
     struct Case {
         const char* what;
-        std::function<void(FileSpec&)> change;
+        std::function<void(FileLayout&)> change;
     } cases[] = {
-        {"negative frame count", [](FileSpec& s) { s.frameCount = -1 & 0xFFFFFFFF; }},
-        {"frame count beyond the file", [](FileSpec& s) { s.frameCount = 3; }},
-        {"huge frame count", [](FileSpec& s) { s.frameCount = 0x7FFFFFFF; }},
-        {"negative colour count", [](FileSpec& s) { s.colourCount = 0x80000000; }},
-        {"colour count beyond the file", [](FileSpec& s) { s.colourCount = 0x7FFFFFFF; }},
-        {"coordinate count beyond the file", [](FileSpec& s) { s.coordinateCount = 0x10000000; }},
-        {"negative coordinate count", [](FileSpec& s) { s.coordinateCount = 0xFFFFFFF0; }},
-        {"record count beyond the file", [](FileSpec& s) { s.frames[1].count = 6; }},
-        {"record count that overflows", [](FileSpec& s) { s.frames[0].count = 0x7FFFFFFF; }},
-        {"negative record count", [](FileSpec& s) { s.frames[0].count = 0xFFFFFFFB; }},
-        {"colour index beyond the table", [](FileSpec& s) { s.frames[0].records[2][4] = 3; }},
-        {"colour index beyond a short table", [](FileSpec& s) { s.colours.resize(1); }},
-        {"normal index 162", [](FileSpec& s) { s.frames[1].records[1][3] = 162; }},
-        {"normal index 255", [](FileSpec& s) { s.frames[0].records[1][3] = 255; }},
+        {"negative frame count", [](FileLayout& s) { s.frameCount = -1 & 0xFFFFFFFF; }},
+        {"frame count beyond the file", [](FileLayout& s) { s.frameCount = 3; }},
+        {"huge frame count", [](FileLayout& s) { s.frameCount = 0x7FFFFFFF; }},
+        {"negative colour count", [](FileLayout& s) { s.colourCount = 0x80000000; }},
+        {"colour count beyond the file", [](FileLayout& s) { s.colourCount = 0x7FFFFFFF; }},
+        {"coordinate count beyond the file", [](FileLayout& s) { s.coordinateCount = 0x10000000; }},
+        {"negative coordinate count", [](FileLayout& s) { s.coordinateCount = 0xFFFFFFF0; }},
+        {"record count beyond the file", [](FileLayout& s) { s.frames[1].count = 6; }},
+        {"record count that overflows", [](FileLayout& s) { s.frames[0].count = 0x7FFFFFFF; }},
+        {"negative record count", [](FileLayout& s) { s.frames[0].count = 0xFFFFFFFB; }},
+        {"colour index beyond the table", [](FileLayout& s) { s.frames[0].records[2][4] = 3; }},
+        {"colour index beyond a short table", [](FileLayout& s) { s.colours.resize(1); }},
+        {"normal index 162", [](FileLayout& s) { s.frames[1].records[1][3] = 162; }},
+        {"normal index 255", [](FileLayout& s) { s.frames[0].records[1][3] = 255; }},
         {"frames of different sizes",
-         [](FileSpec& s) {
+         [](FileLayout& s) {
              s.frames[1].records.pop_back();
          }},
         {"frames with markers in different places",
-         [](FileSpec& s) {
+         [](FileLayout& s) {
              s.frames[1].records[0][4] = 1;
              s.frames[1].records[1][4] = 0;
          }},
-        {"not the binary magic", [](FileSpec& s) { s.magic = 0x41444444; }},
+        {"not the binary magic", [](FileLayout& s) { s.magic = 0x41444444; }},
     };
     for (const Case& c : cases) {
         ErrorLogDelete();
-        FileSpec spec = TwoFrameStrip();
-        c.change(spec);
-        std::vector<uint8_t> bytes = Build(spec);
+        FileLayout layout = TwoFrameStrip();
+        c.change(layout);
+        std::vector<uint8_t> bytes = Build(layout);
         MeshObjectX object;
         EXPECT_FALSE(LoadObjectFromBytes(object, bytes.data(), bytes.size(), true, "bad.ddd")) << c.what;
         EXPECT_TRUE(IsEmpty(object)) << c.what;
@@ -532,10 +532,10 @@ TEST_F(MeshTest, TheSlotLoaderResolvesNamesAndRefusesWhatItCannotRead) {
     SetObjectSlotReleaseHook([](ObjectSlot&) { ++released; });
     DataArchivesCreate();
     WriteFile("model.ddd", Build(TwoFrameStrip()));
-    FileSpec empty = TwoFrameStrip();
+    FileLayout empty = TwoFrameStrip();
     empty.frames.clear();
     WriteFile("empty.ddd", Build(empty));
-    FileSpec noRecords = TwoFrameStrip();
+    FileLayout noRecords = TwoFrameStrip();
     noRecords.frames.resize(1);
     noRecords.frames[0].records.clear();
     WriteFile("norecords.ddd", Build(noRecords));

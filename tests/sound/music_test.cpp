@@ -109,27 +109,27 @@ TEST_F(Music, MalformedWaveFilesAreRefusedBeforeThePlayerSeesThem) {
     ASSERT_TRUE(OpenDevice("dummy"));
     struct Case {
         const char* name;
-        std::function<void(WaveSpec&)> change;
+        std::function<void(WaveLayout&)> change;
     } cases[] = {
-        {"no_channels.wav", [](WaveSpec& s) { s.channels = 0; }},
+        {"no_channels.wav", [](WaveLayout& s) { s.channels = 0; }},
         // Sound effects play this as mono; the player would read 0 channels.
-        {"no_channels_aligned.wav", [](WaveSpec& s) { s.channels = 0; s.blockAlign = 2; }},
-        {"three_channels_aligned.wav", [](WaveSpec& s) { s.channels = 3; s.blockAlign = 4; s.bitsPerSample = 16; }},
-        {"no_channels.mus", [](WaveSpec& s) { s.channels = 0; }},
-        {"NO_RATE.WAV", [](WaveSpec& s) { s.samplesPerSecond = 0; }},
-        {"no_bits.wav", [](WaveSpec& s) { s.bitsPerSample = 0; s.blockAlign = 0; }},
-        {"no_alignment.wav", [](WaveSpec& s) { s.blockAlign = 0; }},
-        {"data_past_the_end.wav", [](WaveSpec& s) { s.dataSizeField = 1 << 20; }},
+        {"no_channels_aligned.wav", [](WaveLayout& s) { s.channels = 0; s.blockAlign = 2; }},
+        {"three_channels_aligned.wav", [](WaveLayout& s) { s.channels = 3; s.blockAlign = 4; s.bitsPerSample = 16; }},
+        {"no_channels.mus", [](WaveLayout& s) { s.channels = 0; }},
+        {"NO_RATE.WAV", [](WaveLayout& s) { s.samplesPerSecond = 0; }},
+        {"no_bits.wav", [](WaveLayout& s) { s.bitsPerSample = 0; s.blockAlign = 0; }},
+        {"no_alignment.wav", [](WaveLayout& s) { s.blockAlign = 0; }},
+        {"data_past_the_end.wav", [](WaveLayout& s) { s.dataSizeField = 1 << 20; }},
     };
     for (const Case& c : cases) {
-        WaveSpec spec;
-        spec.data = SineBytes(0.25, 441, 8000);
-        c.change(spec);
-        EXPECT_EQ(PlayMusic(WriteWave(c.name, spec).c_str()), 0) << c.name;
+        WaveLayout layout;
+        layout.data = SineBytes(0.25, 441, 8000);
+        c.change(layout);
+        EXPECT_EQ(PlayMusic(WriteWave(c.name, layout).c_str()), 0) << c.name;
         // Time for the mixer to run, had the file reached it.
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    std::vector<uint8_t> cut = BuildWave(WaveSpec{});
+    std::vector<uint8_t> cut = BuildWave(WaveLayout{});
     cut.resize(30);
     WriteBytes(dir + "/cut.wav", cut);
     EXPECT_EQ(PlayMusic((dir + "/cut.wav").c_str()), 0);

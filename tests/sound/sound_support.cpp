@@ -33,31 +33,31 @@ static void PutId(std::vector<uint8_t>& out, const char* id) { out.insert(out.en
 // ---------------------------------------------------------------------------
 // Files
 
-std::vector<uint8_t> BuildWave(const WaveSpec& spec) {
-    uint16_t blockAlign = spec.blockAlign >= 0 ? (uint16_t)spec.blockAlign
-                                               : (uint16_t)(spec.channels * spec.bitsPerSample / 8);
+std::vector<uint8_t> BuildWave(const WaveLayout& layout) {
+    uint16_t blockAlign = layout.blockAlign >= 0 ? (uint16_t)layout.blockAlign
+                                               : (uint16_t)(layout.channels * layout.bitsPerSample / 8);
     std::vector<uint8_t> out;
     PutId(out, "RIFF");
     Put32(out, 0);  // patched below
     PutId(out, "WAVE");
     PutId(out, "fmt ");
-    Put32(out, spec.formatSize);
-    Put16(out, spec.formatTag);
-    Put16(out, spec.channels);
-    Put32(out, spec.samplesPerSecond);
-    Put32(out, spec.samplesPerSecond * blockAlign);
+    Put32(out, layout.formatSize);
+    Put16(out, layout.formatTag);
+    Put16(out, layout.channels);
+    Put32(out, layout.samplesPerSecond);
+    Put32(out, layout.samplesPerSecond * blockAlign);
     Put16(out, blockAlign);
-    Put16(out, spec.bitsPerSample);
-    for (uint32_t i = 16; i < spec.formatSize; ++i) out.push_back(0);
-    if (spec.formatSize & 1u) out.push_back(0);
-    if (spec.fact) {
+    Put16(out, layout.bitsPerSample);
+    for (uint32_t i = 16; i < layout.formatSize; ++i) out.push_back(0);
+    if (layout.formatSize & 1u) out.push_back(0);
+    if (layout.fact) {
         PutId(out, "fact");
-        Put32(out, spec.factSize);
-        for (uint32_t i = 0; i < spec.factSize + (spec.factSize & 1u); ++i) out.push_back(0x11);
+        Put32(out, layout.factSize);
+        for (uint32_t i = 0; i < layout.factSize + (layout.factSize & 1u); ++i) out.push_back(0x11);
     }
     PutId(out, "data");
-    Put32(out, spec.dataSizeField >= 0 ? (uint32_t)spec.dataSizeField : (uint32_t)spec.data.size());
-    out.insert(out.end(), spec.data.begin(), spec.data.end());
+    Put32(out, layout.dataSizeField >= 0 ? (uint32_t)layout.dataSizeField : (uint32_t)layout.data.size());
+    out.insert(out.end(), layout.data.begin(), layout.data.end());
     uint32_t riffSize = (uint32_t)out.size() - 8;
     for (int i = 0; i < 4; ++i) out[4 + i] = (uint8_t)(riffSize >> (8 * i));
     return out;
@@ -166,17 +166,17 @@ void SoundFixture::CloseDevice() {
     SoundRelease();
 }
 
-std::string SoundFixture::WriteWave(const std::string& name, const WaveSpec& spec) {
+std::string SoundFixture::WriteWave(const std::string& name, const WaveLayout& layout) {
     std::string path = dir + "/" + name;
-    WriteBytes(path, BuildWave(spec));
+    WriteBytes(path, BuildWave(layout));
     return path;
 }
 
 std::string SoundFixture::WriteTone(const std::string& name, double seconds, double frequency,
                                     double amplitude) {
-    WaveSpec spec;
-    spec.data = SineBytes(seconds, frequency, amplitude);
-    return WriteWave(name, spec);
+    WaveLayout layout;
+    layout.data = SineBytes(seconds, frequency, amplitude);
+    return WriteWave(name, layout);
 }
 
 void SoundFixture::WaitWhilePlaying(double handle) {

@@ -9,7 +9,7 @@
 #include <vector>
 
 // A WAV file to build. Fields left at -1 are derived from the others.
-struct WaveSpec {
+struct WaveLayout {
     uint32_t formatSize = 16;     // 18 and 40 add zero bytes after the first 16
     uint16_t formatTag = 1;
     uint16_t channels = 1;
@@ -22,7 +22,7 @@ struct WaveSpec {
     std::vector<uint8_t> data;
 };
 
-std::vector<uint8_t> BuildWave(const WaveSpec& spec);
+std::vector<uint8_t> BuildWave(const WaveLayout& layout);
 // 16-bit mono sine samples as little-endian bytes.
 std::vector<uint8_t> SineBytes(double seconds, double frequency, double amplitude,
                                int samplesPerSecond = 22050);
@@ -54,7 +54,7 @@ protected:
     bool OpenDevice(const char* driver = "disk");
     // Releases slots and device; the output file is complete afterwards.
     void CloseDevice();
-    std::string WriteWave(const std::string& name, const WaveSpec& spec);
+    std::string WriteWave(const std::string& name, const WaveLayout& layout);
     std::string WriteTone(const std::string& name, double seconds, double frequency = 441.0,
                           double amplitude = 16000.0);
     // Waits while the handle's voice plays (bounded, so a stuck voice fails

@@ -14,10 +14,10 @@ namespace {
 
 using WaveReader = SoundFixture;
 
-WaveSpec Tone(double seconds = 0.05) {
-    WaveSpec spec;
-    spec.data = SineBytes(seconds, 441, 8000);
-    return spec;
+WaveLayout Tone(double seconds = 0.05) {
+    WaveLayout layout;
+    layout.data = SineBytes(seconds, 441, 8000);
+    return layout;
 }
 
 bool Reads(const std::vector<uint8_t>& bytes, WaveSound& out) {
@@ -32,41 +32,41 @@ bool Reads(const std::vector<uint8_t>& bytes, WaveSound& out) {
 TEST_F(WaveReader, AcceptedLayoutsFindTheirSamples) {
     struct Case {
         const char* what;
-        std::function<void(WaveSpec&)> change;
+        std::function<void(WaveLayout&)> change;
         size_t dataOffset;
         uint16_t channels;
     } cases[] = {
-        {"plain 16-byte format", [](WaveSpec&) {}, 44, 1},
-        {"18-byte format", [](WaveSpec& s) { s.formatSize = 18; }, 46, 1},
-        {"40-byte extensible format", [](WaveSpec& s) { s.formatSize = 40; s.formatTag = 0xFFFE; }, 68, 1},
-        {"odd format size with its pad byte", [](WaveSpec& s) { s.formatSize = 17; }, 46, 1},
-        {"fact chunk", [](WaveSpec& s) { s.fact = true; }, 56, 1},
-        {"odd fact chunk with its pad byte", [](WaveSpec& s) { s.fact = true; s.factSize = 5; }, 58, 1},
-        {"any format tag plays as PCM", [](WaveSpec& s) { s.formatTag = 3; }, 44, 1},
-        {"stereo", [](WaveSpec& s) { s.channels = 2; }, 44, 2},
-        {"no channels count as one", [](WaveSpec& s) { s.channels = 0; s.blockAlign = 2; }, 44, 1},
-        {"8 bits", [](WaveSpec& s) { s.bitsPerSample = 8; }, 44, 1},
-        {"data size odd: the last part-frame is dropped", [](WaveSpec& s) { s.data.push_back(7); }, 44, 1},
+        {"plain 16-byte format", [](WaveLayout&) {}, 44, 1},
+        {"18-byte format", [](WaveLayout& s) { s.formatSize = 18; }, 46, 1},
+        {"40-byte extensible format", [](WaveLayout& s) { s.formatSize = 40; s.formatTag = 0xFFFE; }, 68, 1},
+        {"odd format size with its pad byte", [](WaveLayout& s) { s.formatSize = 17; }, 46, 1},
+        {"fact chunk", [](WaveLayout& s) { s.fact = true; }, 56, 1},
+        {"odd fact chunk with its pad byte", [](WaveLayout& s) { s.fact = true; s.factSize = 5; }, 58, 1},
+        {"any format tag plays as PCM", [](WaveLayout& s) { s.formatTag = 3; }, 44, 1},
+        {"stereo", [](WaveLayout& s) { s.channels = 2; }, 44, 2},
+        {"no channels count as one", [](WaveLayout& s) { s.channels = 0; s.blockAlign = 2; }, 44, 1},
+        {"8 bits", [](WaveLayout& s) { s.bitsPerSample = 8; }, 44, 1},
+        {"data size odd: the last part-frame is dropped", [](WaveLayout& s) { s.data.push_back(7); }, 44, 1},
     };
     for (const Case& c : cases) {
-        WaveSpec spec = Tone();
-        c.change(spec);
-        std::vector<uint8_t> bytes = BuildWave(spec);
+        WaveLayout layout = Tone();
+        c.change(layout);
+        std::vector<uint8_t> bytes = BuildWave(layout);
         WaveSound wave;
         ASSERT_TRUE(Reads(bytes, wave)) << c.what;
         EXPECT_EQ(wave.dataOffset, c.dataOffset) << c.what;
-        EXPECT_EQ(wave.dataSize, spec.data.size()) << c.what;
+        EXPECT_EQ(wave.dataSize, layout.data.size()) << c.what;
         EXPECT_EQ(wave.channels, c.channels) << c.what;
-        EXPECT_EQ(wave.formatTag, spec.formatTag) << c.what;
+        EXPECT_EQ(wave.formatTag, layout.formatTag) << c.what;
         EXPECT_EQ(wave.bytesPerSecond, wave.samplesPerSecond * wave.blockAlign) << c.what;
     }
 }
 
 TEST_F(WaveReader, EighteenByteFormatAndFactChunkFilesLoadAndPlay) {
     ASSERT_TRUE(OpenDevice("dummy"));
-    WaveSpec eighteen = Tone(2.0);
+    WaveLayout eighteen = Tone(2.0);
     eighteen.formatSize = 18;
-    WaveSpec fact = Tone(2.0);
+    WaveLayout fact = Tone(2.0);
     fact.fact = true;
     fact.bitsPerSample = 8;
     fact.data.resize(fact.data.size() / 2, 0x80);
@@ -84,10 +84,10 @@ TEST_F(WaveReader, EighteenByteFormatAndFactChunkFilesLoadAndPlay) {
 // Refused files
 
 TEST_F(WaveReader, EveryTruncationOfAFileIsRefused) {
-    WaveSpec spec = Tone(0.002);
-    spec.fact = true;
-    spec.formatSize = 18;
-    std::vector<uint8_t> whole = BuildWave(spec);
+    WaveLayout layout = Tone(0.002);
+    layout.fact = true;
+    layout.formatSize = 18;
+    std::vector<uint8_t> whole = BuildWave(layout);
     WaveSound wave;
     ASSERT_TRUE(Reads(whole, wave));
     for (size_t size = 0; size < whole.size(); ++size) {
@@ -102,12 +102,12 @@ TEST_F(WaveReader, EveryTruncationOfAFileIsRefused) {
 // read past its end (each prefix sits in a block of its own size).
 TEST_F(WaveReader, TheStartOfAFileIsJudgedWithinItsBytes) {
     for (bool fact : {false, true}) {
-        WaveSpec spec = Tone(0.01);
-        spec.fact = fact;
-        spec.formatSize = 40;
-        spec.channels = 0;
-        spec.blockAlign = 2;
-        std::vector<uint8_t> whole = BuildWave(spec);
+        WaveLayout layout = Tone(0.01);
+        layout.fact = fact;
+        layout.formatSize = 40;
+        layout.channels = 0;
+        layout.blockAlign = 2;
+        std::vector<uint8_t> whole = BuildWave(layout);
         WaveSound full;
         ASSERT_TRUE(Reads(whole, full));
         const size_t headers = full.dataOffset;
