@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "input/input.h"
+#include "net/net.h"
 
 // ---------------------------------------------------------------------------
 // Internal helpers
@@ -55,6 +56,7 @@ void Shutdown() {
     // Step 6: the sound object.
     SoundRelease();
     // Step 7: the network record, after its thread has stopped.
+    NetworkDestroy();
     // Step 8: the two data-archive records with their temporary files.
     DataArchivesRelease();
     // Step 9: the main window went with the screen object.

@@ -7,6 +7,7 @@
 #include "gfx2d/gfx2d.h"
 #include "gfx3d/gfx3d.h"
 #include "input/input.h"
+#include "net/net.h"
 #include "sound/sound.h"
 #include "strings/mathematics.h"
 
@@ -53,10 +54,10 @@ bool StartUp(const char* commandLine, int showCommand, const char* title) {
     ErrorLogDelete();
 
     // Step 6: the input object, the sound object with the 256 sound-buffer
-    // slots, then the network record, which this runtime does not have yet,
-    // and the 3D engine object.
+    // slots, the network record and the 3D engine object.
     CreateInput();
     SoundCreate();
+    NetworkCreate();
     Create3DEngine();
 
     // Step 7: the random generator, seeded from the clock.
