@@ -19,4 +19,5 @@ void RegisterBindings(lua_State* L) {
     RegisterStringsBindings(L);
     RegisterPathBindings(L);
     RegisterGfx3dBindings(L);
+    RegisterNetBindings(L);
 }

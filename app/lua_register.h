@@ -17,3 +17,4 @@ void RegisterSoundBindings(lua_State* L);
 void RegisterStringsBindings(lua_State* L);
 void RegisterPathBindings(lua_State* L);
 void RegisterGfx3dBindings(lua_State* L);
+void RegisterNetBindings(lua_State* L);

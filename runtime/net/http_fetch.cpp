@@ -1,0 +1,58 @@
+// HttpFetch: one HTTP/1.0 GET over a blocking plain TCP stream, the body
+// written to a file.
+#include <cstdio>
+
+#include "net/http_reply.h"
+#include "net/net.h"
+#include "net/socket_layer.h"
+
+// ---------------------------------------------------------------------------
+// Constants
+
+static constexpr int kBufferSize = 4096;
+
+// ---------------------------------------------------------------------------
+// Public
+
+double HttpFetch(const RuntimeString& server, const RuntimeString& path, double port, const RuntimeString& file) {
+    // The socket layer counts its users: this fetch's reference leaves a
+    // running network game's sockets alone when it is given back.
+    if (!nlInit()) return 0.0;
+    double result = 0.0;
+    NLsocket socket = NL_INVALID;
+    std::FILE* out = nullptr;
+    nlSelectNetwork(NL_IP);
+    nlEnable(NL_SOCKET_STATS);
+    nlEnable(NL_BLOCKING_IO);
+    NLaddress address;
+    bool ready = nlGetAddrFromName(server.Text(), address);
+    if (ready) {
+        nlSetAddrPort(address, (uint16_t)(int64_t)port);
+        socket = nlOpen(0, NL_RELIABLE);
+        ready = socket != NL_INVALID && nlConnect(socket, address);
+    }
+    nlDisable(NL_BLOCKING_IO);
+    if (ready) {
+        out = std::fopen(file.Text(), "wb");
+        char buffer[kBufferSize];
+        int length = std::snprintf(buffer, sizeof buffer,
+                                   "GET %s HTTP/1.0\r\nHost:%s\r\nAccept: */*\r\nUser-Agent: Velmora game\r\n\r\n",
+                                   path.Text(), server.Text());
+        // A request cut to the buffer is sent cut, as it was built.
+        if (length >= kBufferSize) length = kBufferSize - 1;
+        if (length >= 0 && nlWrite(socket, buffer, length) != -1) {
+            HttpHeaderSkip skip;
+            for (;;) {
+                NLint got = nlRead(socket, buffer, kBufferSize - 1);
+                if (got < 0) break;
+                size_t body = SkipHttpHeader(skip, buffer, (size_t)got);
+                if (out && body < (size_t)got) std::fwrite(buffer + body, 1, (size_t)got - body, out);
+            }
+            if (nlGetError() == NL_MESSAGE_END) result = 1.0;
+        }
+    }
+    if (socket != NL_INVALID) nlClose(socket);
+    nlShutdown();
+    if (out) std::fclose(out);
+    return result;
+}
