@@ -32,7 +32,7 @@ static bool KeyDown(int key) { return InputKeyDown(key); }
 // The wait for the deadline sleeps while it is far off and spins only the
 // last stretch, so frames leave on time without a core busy all frame long.
 // Sleeps are short enough that window messages are still dispatched promptly.
-static const double spinMilliseconds = 0.5;
+static const double spinMilliseconds = 0.3;
 static const double longestSleepMilliseconds = 4.0;
 
 static void WaitTowards(double remaining) {
