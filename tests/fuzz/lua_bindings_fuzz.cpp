@@ -97,12 +97,15 @@ static bool LargeSides(lua_State* state, int w) {
     return false;
 }
 
+static bool LargeScreen(lua_State* state) { return HasNumberBeyond(state, 4096.5); }
 static bool LargeSurface(lua_State* state) { return LargeSides(state, 3); }
 static bool LargeGrab(lua_State* state) { return LargeSides(state, 4); }
 
 // Calls that are correct but too heavy for a run. Sizes are held to the GL's
 // largest texture, 16384 here, so such a call takes 1 GiB or more.
 static const CallFilter kHeavyCalls[] = {
+    // Every later frame clears and presents a back buffer that size.
+    {"Lua_Setscreen", "screens beyond 4096 pixels a side", LargeScreen},
     // A surface takes as much again for its depth buffer; two in one input
     // pass the memory limit.
     {"Lua_Createscreen", "surfaces beyond 4096 pixels a side", LargeSurface},
@@ -275,6 +278,15 @@ static void CutBackWhenLarge() {
     SetFont(0);
 }
 
+// A screen mode set by one input would change what every later input draws
+// on; the program's own mode comes back before the next one.
+static void RestoreScreenMode() {
+    if (!engine.screen) return;
+    if (engine.screen->width == 320 && engine.screen->height == 240 && !engine.screen->fullscreenActive)
+        return;
+    SetScreen(320, 240, 0);
+}
+
 static void RemoveScratch() {
     std::error_code error;
     std::filesystem::remove_all(scratch, error);
@@ -409,6 +421,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ResetScratch();
+    RestoreScreenMode();
     CutBackWhenLarge();
     lua_settop(L, 0);
     programEnded = false;
