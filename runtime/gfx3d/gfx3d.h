@@ -74,7 +74,8 @@ public:
     float cullTangent = 1.0f;
     float nearDistance = 1.0f;
     float farDistance = 1000.0f;
-    int32_t normalMode = 0;
+    int32_t normalMode = 2;        // 0 none, 1 per record, 2 smooth; below 0 none
+    int32_t generationTarget = -1; // slot being built from commands, -1 for none
 
     // Texture selection re-applied before every object draw; the variant is
     // the bind operation's mipmapped flag (the texture-binding mode).
@@ -179,6 +180,27 @@ void DrawPoint3D(double x, double y, double z, double colour, double size);
 // Arrows of 20 units along x (red), y (green), z (blue) at (x, y, z), in the
 // camera's space.
 void DrawAxes(double x, double y, double z);
+
+// ---------------------------------------------------------------------------
+// Objects from commands (build_commands.cpp)
+
+// Empties the slot, gives it one object with one empty frame, makes it the
+// generation target and starts a run of the marker kind (0 triangles, 1
+// strip, 2 fan). An invalid slot leaves no target.
+void BeginObject(double slot, int kind = 1);
+// Appends a vertex to the target (colour r + 256 g + 65536 b; the reserved
+// words draw white). Nothing without a target.
+void AddVertex(double x, double y, double z, double u, double v, double colour);
+// Starts a new run of the marker kind in the target.
+void NewStrip(int kind = 1);
+// Marks the target loaded and clears the target. Fewer than three records
+// empty the object; otherwise it is packed, given normals by the normal mode
+// and prepared for drawing.
+void EndObject();
+// Normal mode = the number modulo 3, with the number's sign.
+void SetNormalMode(double mode);
+// A cube of edge `size` about the origin, as one strip of 16 vertices.
+void CreateCube(double slot, double size);
 
 // ---------------------------------------------------------------------------
 // Slot queries (scene_query.cpp)

@@ -186,6 +186,15 @@ inline void BuildTriangles(MeshObject& object) { object.BuildTriangles(); }
 // gives centre (0, 0, 0) and radius 0.
 void ComputeBounds(MeshObject& object);
 
+// Normal and tangent generation over the packed streams of every frame.
+// Face normals of the triangles (strips, fans, independent triangles) are
+// summed per vertex group: one group per record, or with `smooth` one per
+// packed position. Normals are written only when wanted and normalsValid is
+// 0 (it is then set); tangent and bitangent go to auxiliary indices A and B
+// only when wanted and frame 0's first record has both at 0. An object
+// without a packed frame 0 is left alone.
+void GenerateNormals(MeshObject& object, bool normals, bool smooth, bool tangents);
+
 // ---------------------------------------------------------------------------
 // Slots
 
