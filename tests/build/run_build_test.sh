@@ -4,6 +4,8 @@
 # or benchmark is built before the window opens.
 # Usage: run_build_test.sh <source dir>
 set -euo pipefail
+# Run from `make test`, the flags of that make (jobserver, variables) must not leak in.
+unset MAKEFLAGS MFLAGS MAKELEVEL
 src=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
