@@ -1,5 +1,5 @@
 // Lua bindings of the runtime core: screen mode, viewport, frame rate, timers,
-// pause and the end of the program.
+// pause, the file dialog, other programs and the end of the program.
 extern "C" {
 #include <lua.h>
 }
@@ -53,6 +53,16 @@ static int Lua_Breakpoint(lua_State* L) {
     return 0;
 }
 
+static int Lua_Filedialog(lua_State* L) { return PushText(L, FileDialog(ArgText(L, 1), ArgNumber(L, 2))); }
+
+static int Lua_Runprogram(lua_State* L) {
+    double exitCode = 0;
+    double started = RunProgram(ArgText(L, 1), ArgNumber(L, 2), ArgNumber(L, 3), exitCode);
+    lua_pushnumber(L, started);
+    lua_pushnumber(L, exitCode);
+    return 2;
+}
+
 static int Lua_End(lua_State* L) {
     lua_settop(L, 0);
     engine.errorNumber = 0;
@@ -73,6 +83,8 @@ static const LuaBinding coreBindings[] = {
     {"Lua_Escapeend", Lua_Escapeend},
     {"Lua_Position", Lua_Position},
     {"Lua_Breakpoint", Lua_Breakpoint},
+    {"Lua_Filedialog", Lua_Filedialog},
+    {"Lua_Runprogram", Lua_Runprogram},
     {"Lua_End", Lua_End},
     {nullptr, nullptr},
 };

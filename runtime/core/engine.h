@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "strings/runtime_string.h"
@@ -227,3 +228,35 @@ double FatalError(double number);
 void Shutdown();
 // Reports a breakpoint number to an attached debugger; nothing otherwise.
 void BreakpointReport(int number);
+
+// ---------------------------------------------------------------------------
+// File dialog and other programs (dialogs.cpp, programs.cpp)
+
+// One entry of a dialog's filter list: its description and its patterns,
+// blank-separated ("*.png *.bmp").
+struct FileDialogFilter {
+    std::string description;
+    std::string patterns;
+};
+// The "|"-separated filter text (description, patterns, description, ...;
+// patterns ";"-separated) as a list of entries. Entries without patterns are left out.
+std::vector<FileDialogFilter> ParseDialogFilter(const char* filter);
+// The words that run `helper` ("zenity" or "kdialog") as an open or save
+// dialog starting in `directory`, with the filter's entries.
+std::vector<std::string> FileDialogCommand(const std::string& helper, const char* filter,
+                                           bool open, const std::string& directory);
+// Asks for a file name with the system's dialog (open when `open` is not 0.0,
+// else save), the game window hidden meanwhile and shown again in the mode of
+// the settings. Returns the path with forward slashes, or "NO_FILE" for a
+// cancel, a failed dialog, or no helper or no display.
+RuntimeString FileDialog(const RuntimeString& filter, double open);
+// Splits a command line into words: blanks separate, single quotes keep text
+// as it is, double quotes keep it but for \" \\ and \$, a backslash
+// outside quotes takes the next character. False for an unclosed quote or a
+// trailing backslash.
+bool SplitCommandLine(const char* line, std::vector<std::string>& words);
+// Starts the command line as a new program with the caller's environment and
+// directory; with `wait` not 0.0, waits for its end and puts its exit code in
+// `exitCode`. `show` has no effect. Returns 1.0 when the program started;
+// 0.0 (exit code 0) when it cannot be started or the line is empty or malformed.
+double RunProgram(const RuntimeString& commandLine, double wait, double show, double& exitCode);

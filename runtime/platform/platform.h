@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // ---------------------------------------------------------------------------
 // Types
@@ -252,6 +253,26 @@ std::string PlatformTempDirectory();
 std::string PlatformProgramPath();
 std::string PlatformGetCurrentDirectory();
 bool PlatformSetCurrentDirectory(const char* path);
+
+// Starts a program from its words (the first names it, searched on PATH when
+// it has no slash), with the caller's environment and directory and no shell.
+// Returns its process id, or 0 when it cannot be started.
+int64_t PlatformSpawnProcess(const std::vector<std::string>& arguments);
+// Waits without limit for a started program; exitCode is its exit status (128
+// plus the signal number when a signal ended it). False when it cannot be
+// waited for (exitCode 0).
+bool PlatformWaitProcess(int64_t process, int& exitCode);
+// Gives up a started program that will not be waited for; the layer reaps it.
+void PlatformReleaseProcess(int64_t process);
+// Runs a program to its end with its standard output taken into `output`.
+// False when it cannot be started.
+bool PlatformRunCapture(const std::vector<std::string>& arguments, std::string& output,
+                        int& exitCode);
+// Whether a program of that name is found on PATH (or at that path).
+bool PlatformFindProgram(const char* name);
+// Whether a display (X11 or Wayland) is named in the environment, for helpers
+// that open windows of their own.
+bool PlatformDisplayPresent();
 
 // ---------------------------------------------------------------------------
 // Messages to the user and the debugger
