@@ -73,6 +73,10 @@ static const Exclusion kExcluded[] = {
     {"Lua_Input", "text entry runs until Enter is typed"},
     {"Lua_Externalfunction",
      "loads a shared library by name from the system's search path and runs its initialisers"},
+    {"Lua_Nethost", "listens on a port of the machine, which other programs and tests use"},
+    {"Lua_Netjoin", "connects to a host named by the script and waits for its replies"},
+    {"Lua_Httpfetch",
+     "looks up and connects to a server named by the script with blocking reads, off the machine"},
 };
 
 // Whether any number argument on the stack (above the two functions) is at
