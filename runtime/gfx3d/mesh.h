@@ -148,7 +148,7 @@ void ClearObject(MeshObject& object, bool release);
 // With `decode` every frame's packed stream is also expanded into its vertex
 // list. On failure appends its messages, "# read error" or "# malloc error"
 // and the path to the error log, leaves the object empty and returns false.
-// Files without the binary magic are refused the same way.
+// Files without the binary magic are read as text object files.
 bool LoadObject(MeshObject& object, const char* path, bool decode);
 // The same from a file already in memory; `logName` is the name logged.
 bool LoadObjectFromBytes(MeshObject& object, const uint8_t* data, size_t size, bool decode,

@@ -77,9 +77,15 @@ static bool SameLayout(const MeshObject& object, const MeshFrame& first, const M
     return true;
 }
 
+static void DecodeFrames(MeshObject& object) {
+    for (MeshFrame& frame : object.frames) {
+        frame.vertices.resize(frame.packed.size());
+        for (size_t i = 0; i < frame.packed.size(); ++i) ExpandPackedVertex(object, frame, i, frame.vertices[i]);
+    }
+}
+
 static Parse ParseObject(MeshObject& object, const uint8_t* data, size_t size, bool decode) {
     ByteReader in{data, size};
-    // The text form of the file is not read here.
     if (in.U32OrZero() != kObjectMagic) return Parse::kReadError;
     if (in.F64OrZero() != kObjectVersion) return Parse::kWrongVersion;
     int32_t frameCount = (int32_t)in.U32OrZero();
@@ -123,13 +129,7 @@ static Parse ParseObject(MeshObject& object, const uint8_t* data, size_t size, b
         object.frames.push_back(std::move(frame));
     }
 
-    if (decode) {
-        for (MeshFrame& frame : object.frames) {
-            frame.vertices.resize(frame.packed.size());
-            for (size_t i = 0; i < frame.packed.size(); ++i)
-                ExpandPackedVertex(object, frame, i, frame.vertices[i]);
-        }
-    }
+    if (decode) DecodeFrames(object);
     object.normalsValid = 1;
     return Parse::kOk;
 }
@@ -179,8 +179,15 @@ bool LoadObjectFromBytes(MeshObject& object, const uint8_t* data, size_t size, b
     ClearObject(object, true);
     Parse result = Parse::kReadError;
     bool noMemory = false;
+    // Without the binary magic the file is read as a text object file.
+    const bool binary = size >= 4 && ReadLe32(data) == kObjectMagic;
     try {
-        result = ParseObject(object, data, size, decode);
+        if (binary) {
+            result = ParseObject(object, data, size, decode);
+        } else if (ReadTextObject(object, data, size)) {
+            result = Parse::kOk;
+            if (decode) DecodeFrames(object);
+        }
     } catch (const std::bad_alloc&) {
         noMemory = true;
     }
