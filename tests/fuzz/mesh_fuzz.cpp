@@ -30,7 +30,9 @@ static void Check(const uint8_t* data, size_t size, bool decode) {
     // A header cut inside its counts reads them as zero, so only a whole
     // header must come back as it was.
     std::vector<uint8_t> written = ObjectToBytes(object);
-    if (size >= 24 && (written.size() > size || std::memcmp(written.data(), data, written.size()) != 0))
+    // Text object files (no binary magic) are read by their own target.
+    const bool binary = size >= 4 && data[0] == 0x17 && data[1] == 0xB3 && data[2] == 0xC6 && data[3] == 0;
+    if (binary && size >= 24 && (written.size() > size || std::memcmp(written.data(), data, written.size()) != 0))
         std::abort();
 
     object.BuildTriangles();
