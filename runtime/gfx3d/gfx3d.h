@@ -203,6 +203,37 @@ void SetNormalMode(double mode);
 void CreateCube(double slot, double size);
 
 // ---------------------------------------------------------------------------
+// Collision and projection (collision.cpp, projection.cpp)
+
+// Object-space tests against frame `frame`'s triangle list; frames that do
+// not exist or hold fewer than three records are never hit. The sphere
+// touches a triangle within `radius` of its plane over its area or near an
+// edge.
+bool SphereHitsFrame(const MeshObject& object, int32_t frame, const float centre[3], float radius);
+// The ray from `from` (t = 0) to `to` (t = 1): the smallest positive t of a
+// crossed triangle, else the negative t nearest 0, else 0.
+double RayHitsFrame(const MeshObject& object, int32_t frame, const float from[3], const float to[3]);
+// Of two ray results, the one the ray test prefers (0 is no hit).
+double CloserRayHit(double a, double b);
+// The box of centre and three half-axes overlaps a triangle (separating
+// axes; touching overlaps). `reach` is the half-axes' summed length, which
+// with the frame's radius bounds the distance worth testing.
+bool BoxHitsFrame(const MeshObject& object, int32_t frame, const float centre[3], const float halfAxes[3][3],
+                  double reach);
+// The commands: the query in the slot's object space as the transform stack
+// places it now, over every object of the slot. 1 or 0 (the ray: its t); 0
+// without a GL context or for an invalid slot. Debug mode draws the query.
+double SphereHitsObject(double slot, double frame, double x, double y, double z, double radius);
+// Half extents width / 2 along x and z, height / 2 along y.
+double BoxHitsObject(double slot, double frame, double x, double y, double z, double width, double height);
+double RayHitsObject(double slot, double frame, double x1, double y1, double z1, double x2, double y2, double z2);
+// World to screen (pixels from the top-left, depth 0..1) with the matrices
+// and viewport in force; 0 when the point has clip w 0.
+int ProjectToScreen(double x, double y, double z, double out[3]);
+// Screen (pixels from the top-left, depth 0..1) to world; 0 when it cannot.
+int UnprojectFromScreen(double sx, double sy, double sz, double out[3]);
+
+// ---------------------------------------------------------------------------
 // Slot queries (scene_query.cpp)
 
 // Records (three per triangle) of frame 0 of every object of the slot; 0 for
