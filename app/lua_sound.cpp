@@ -1,4 +1,4 @@
-// Lua bindings of sound effects and music.
+// Lua bindings of sound effects, music and video.
 extern "C" {
 #include <lua.h>
 }
@@ -45,6 +45,8 @@ static int Lua_Stopmusic(lua_State*) {
 // ---------------------------------------------------------------------------
 // Registration
 
+static int Lua_Playvideo(lua_State* L) { return PushNumber(L, PlayVideo(ArgText(L, 1), ArgNumber(L, 2))); }
+
 static const LuaBinding soundBindings[] = {
     {"Lua_Loadsound", Lua_Loadsound},
     {"Lua_Playsound", Lua_Playsound},
@@ -53,6 +55,7 @@ static const LuaBinding soundBindings[] = {
     {"Lua_Playmusic", Lua_Playmusic},
     {"Lua_Musicvolume", Lua_Musicvolume},
     {"Lua_Stopmusic", Lua_Stopmusic},
+    {"Lua_Playvideo", Lua_Playvideo},
     {nullptr, nullptr},
 };
 

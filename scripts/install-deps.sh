@@ -8,6 +8,8 @@ packages=(
   libsdl2-dev libsdl2-mixer-dev
   liblua5.1-0-dev
   libpng-dev zlib1g-dev liblzo2-dev
+  libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
+  ffmpeg  # the command-line tool: tests make their video files with it
   libgtest-dev libgmock-dev libbenchmark-dev
   libgl1-mesa-dev libgl1-mesa-dri libegl-dev libegl-mesa0 libglu1-mesa-dev
   libclang-rt-14-dev

@@ -41,7 +41,9 @@ void RuntimeError(int number) {
 void Shutdown() {
     // Step 1: the timer resolution taken at start-up.
     PlatformTimerEndPeriod(1);
-    // Step 2: the video window and its thread; the music stops here too.
+    // Step 2: a video still playing (the program ended from inside its
+    // message dispatch); the music stops here too.
+    StopVideo();
     StopMusic();
     // The 3D engine object goes while the context still exists, so its vertex
     // buffers, textures and shader programs are released with it.

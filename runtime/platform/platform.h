@@ -345,3 +345,17 @@ void PlatformMusicVolume(float volume);
 // Stops and frees the music. Safe when none plays.
 void PlatformMusicStop();
 bool PlatformMusicPlaying();
+
+// The audio stream: PCM the program feeds as it goes (a video's sound track),
+// added to the output after the voices and the music. Opens on the open
+// device and gives its format; false when there is no device.
+bool PlatformAudioStreamOpen(int& frequency, int& channels);
+// Stops adding the stream and drops what is queued. Safe when not open.
+void PlatformAudioStreamClose();
+// Appends `frames` frames of 16-bit samples in the device's channel count.
+void PlatformAudioStreamQueue(const int16_t* samples, size_t frames);
+// Drops what is queued and sets the stream's clock back to 0.
+void PlatformAudioStreamClear();
+size_t PlatformAudioStreamQueuedFrames();
+// Seconds of the stream the device has played since the open or the last clear.
+double PlatformAudioStreamSeconds();

@@ -122,3 +122,42 @@ double PlayMusic(const RuntimeString& fileName);
 void MusicVolume(double volume);
 // Stops and forgets the music. Safe when none plays.
 void StopMusic();
+
+// ---------------------------------------------------------------------------
+// Video (video.cpp)
+
+// Where a picture goes in the client area: scaled by the smaller of the two
+// ratios of client to source size, rounded, and centred. All 0 for a size of
+// 0 or less.
+struct VideoFit {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+VideoFit FitVideo(int sourceWidth, int sourceHeight, int clientWidth, int clientHeight);
+// Plays the video `fileName`, resolved through the primary data archive, in
+// the game window, fitted by FitVideo over black, its sound track through the
+// device when there is one. Blocks: first until no character key is newly
+// pressed and no mouse button is down, then until the end (with `loop` not
+// 0.0, from the start again, for ever) or a newly pressed character key or a
+// mouse button; messages are dispatched meanwhile. The frame the script was
+// drawing is shown again afterwards, and the GL state is as before.
+// Returns 0.0 after playing; 3.0 when the name cannot be resolved, the file
+// cannot be opened, has no video stream the installed decoders take, or a
+// picture of size 0 or above 16384 a side or 2^26 pixels, or there is no window.
+double PlayVideo(const RuntimeString& fileName, double loop);
+// Shutdown's video step: ends a video that is playing (the program ended
+// from inside its message dispatch). Safe when none plays.
+void StopVideo();
+// What the last PlayVideo did, for tests and the bench.
+struct VideoPlayback {
+    int width = 0, height = 0;   // the picture's size
+    bool sound = false;          // its sound track went to the device
+    int shown = 0;               // pictures drawn
+    int dropped = 0;             // pictures skipped behind the clock
+    int loops = 0;               // restarts from the beginning
+    double lastPictureTime = 0;  // seconds of the last picture drawn
+    double endClock = 0;         // the play clock, in seconds, when it ended
+};
+VideoPlayback LastVideoPlayback();
+// Test hook: called with each picture drawn in the back buffer, just before
+// it is shown; null for none.
+void SetVideoFrameHook(void (*hook)());

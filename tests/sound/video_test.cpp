@@ -1,0 +1,337 @@
+// Video playback in the game window: the fit rule read back from the screen,
+// the end, looping and the key and mouse exits, the sound track through the
+// disk audio driver, the screen and GL state afterwards, and bad files. The
+// videos are made by the test with the ffmpeg command-line tool.
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "core/engine.h"
+#include "platform/platform.h"
+#include "sound/sound.h"
+#include "sound/sound_support.h"
+#include "support/headless.h"
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Helpers
+
+std::string dir;           // the process's scratch directory, "/" ended
+std::string audioOutput;   // the disk driver's output
+
+// Makes a video with ffmpeg from lavfi sources; fails the test when it cannot.
+std::string MakeVideo(const std::string& name, const std::string& arguments) {
+    std::string path = dir + name;
+    std::string command = "ffmpeg -nostdin -v error -y " + arguments + " '" + path + "' 2>'" + dir +
+                          "ffmpeg.log'";
+    EXPECT_EQ(std::system(command.c_str()), 0) << ReadWholeFile(dir + "ffmpeg.log");
+    return path;
+}
+
+// 320 x 240 at 25 pictures a second, one second, with a 441 Hz tone.
+std::string TestVideo() {
+    static std::string path;
+    if (path.empty())
+        path = MakeVideo("testsrc.avi",
+                         "-f lavfi -i testsrc=size=320x240:rate=25:duration=1 "
+                         "-f lavfi -i sine=frequency=441:sample_rate=22050:duration=1 "
+                         "-c:v mpeg4 -q:v 5 -c:a pcm_s16le");
+    return path;
+}
+
+// One colour all over, without sound, so the covered area reads back exactly.
+std::string ColourVideo() {
+    static std::string path;
+    if (path.empty())
+        path = MakeVideo("colour.mkv",
+                         "-f lavfi -i color=c=0xE03020:size=320x240:rate=25:duration=0.4 "
+                         "-c:v ffv1 -pix_fmt yuv444p");
+    return path;
+}
+
+void StartScreenWithDiskAudio() {
+    static bool started = false;
+    if (started) return;
+    dir = UseScratchTempDirectory();
+    audioOutput = dir + "audio.raw";
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", audioOutput.c_str(), 1);
+    HeadlessSettings settings;
+    settings.width = 640;
+    settings.height = 480;
+    StartHeadless(settings);
+    started = engine.screen != nullptr;
+}
+
+// What the hook saw.
+struct HookRecord {
+    int calls = 0;
+    std::vector<uint8_t> firstFrame;  // bottom row first, RGBA
+    int keyAfterLoops = -1;           // push a key once this many loops are made
+    int mouseAtPicture = -1;          // push a mouse button at this picture
+    bool pushed = false;
+};
+HookRecord hook;
+
+void RecordFrame() {
+    ++hook.calls;
+    VideoPlayback now = LastVideoPlayback();
+    if (hook.firstFrame.empty()) {
+        const int w = engine.screen->width, h = engine.screen->height;
+        hook.firstFrame.resize((size_t)w * h * 4);
+        glReadBuffer(GL_BACK);
+        glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, hook.firstFrame.data());
+    }
+    if (!hook.pushed && hook.keyAfterLoops >= 0 && now.loops >= hook.keyAfterLoops && now.shown > 30) {
+        PlatformPushKeyEvent(30, true);  // 'a'
+        hook.pushed = true;
+    }
+    if (!hook.pushed && hook.mouseAtPicture >= 0 && now.shown >= hook.mouseAtPicture) {
+        PlatformPushMouseButton(engine.screen->window, 1, true);
+        hook.pushed = true;
+    }
+}
+
+class Video : public ::testing::Test {
+protected:
+    void SetUp() override {
+        StartScreenWithDiskAudio();
+        ASSERT_NE(engine.screen, nullptr);
+        hook = HookRecord();
+        SetVideoFrameHook(RecordFrame);
+    }
+    void TearDown() override {
+        SetVideoFrameHook(nullptr);
+        if (hook.pushed) {
+            PlatformPushKeyEvent(30, false);
+            PlatformPushMouseButton(engine.screen->window, 1, false);
+            MessagePump(*engine.screen);
+        }
+        if (engine.screen->width != 640) SetScreen(640, 480, 0);
+    }
+    // Pixel (x, y) from the top-left of the first frame the hook saw.
+    const uint8_t* Pixel(int x, int y) {
+        const int w = engine.screen->width, h = engine.screen->height;
+        return &hook.firstFrame[((size_t)(h - 1 - y) * w + x) * 4];
+    }
+    bool IsPicture(int x, int y) {
+        const uint8_t* p = Pixel(x, y);
+        return p[0] > 0xC0 && p[1] > 0x18 && p[1] < 0x48 && p[2] < 0x38;
+    }
+    bool IsBlack(int x, int y) {
+        const uint8_t* p = Pixel(x, y);
+        return p[0] < 4 && p[1] < 4 && p[2] < 4;
+    }
+};
+
+// ---------------------------------------------------------------------------
+// Fit
+
+TEST(VideoFitRule, ScalesByTheSmallerRatioAndCentres) {
+    struct Case {
+        int sw, sh, cw, ch, x, y, w, h;
+    };
+    const Case cases[] = {
+        {320, 240, 640, 480, 0, 0, 640, 480},
+        {320, 240, 800, 480, 80, 0, 640, 480},
+        {320, 240, 640, 600, 0, 60, 640, 480},
+        {320, 240, 320, 240, 0, 0, 320, 240},
+        {1280, 720, 320, 240, 0, 30, 320, 180},
+        {3, 2, 10, 10, 0, 1, 10, 7},
+        {0, 240, 640, 480, 0, 0, 0, 0},
+        {320, 240, 0, 480, 0, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        VideoFit fit = FitVideo(c.sw, c.sh, c.cw, c.ch);
+        EXPECT_EQ(fit.x, c.x) << c.sw << "x" << c.sh << " in " << c.cw << "x" << c.ch;
+        EXPECT_EQ(fit.y, c.y) << c.sw << "x" << c.sh << " in " << c.cw << "x" << c.ch;
+        EXPECT_EQ(fit.width, c.w) << c.sw << "x" << c.sh << " in " << c.cw << "x" << c.ch;
+        EXPECT_EQ(fit.height, c.h) << c.sw << "x" << c.sh << " in " << c.cw << "x" << c.ch;
+    }
+}
+
+TEST_F(Video, CoversAScreenOfTwiceItsSize) {
+    ASSERT_EQ(PlayVideo(ColourVideo().c_str(), 0), 0.0);
+    ASSERT_FALSE(hook.firstFrame.empty());
+    for (int y = 0; y < 480; y += 7)
+        for (int x = 0; x < 640; x += 7) ASSERT_TRUE(IsPicture(x, y)) << x << ", " << y;
+    for (int i = 0; i < 480; ++i) {
+        EXPECT_TRUE(IsPicture(0, i) && IsPicture(639, i)) << "row " << i;
+        EXPECT_TRUE(IsPicture(i, 0) && IsPicture(i, 479)) << "column " << i;
+    }
+}
+
+TEST_F(Video, LeavesEightyBlackColumnsEachSideOfAWideScreen) {
+    SetScreen(800, 480, 0);
+    ASSERT_EQ(engine.screen->width, 800);
+    ASSERT_EQ(PlayVideo(ColourVideo().c_str(), 0), 0.0);
+    ASSERT_FALSE(hook.firstFrame.empty());
+    for (int y = 0; y < 480; y += 3) {
+        EXPECT_TRUE(IsBlack(0, y) && IsBlack(79, y)) << "row " << y;
+        EXPECT_TRUE(IsPicture(80, y) && IsPicture(400, y) && IsPicture(719, y)) << "row " << y;
+        EXPECT_TRUE(IsBlack(720, y) && IsBlack(799, y)) << "row " << y;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// End, loop and exits
+
+TEST_F(Video, EndsAtItsEnd) {
+    ASSERT_EQ(PlayVideo(TestVideo().c_str(), 0), 0.0);
+    VideoPlayback played = LastVideoPlayback();
+    EXPECT_EQ(played.width, 320);
+    EXPECT_EQ(played.height, 240);
+    EXPECT_EQ(played.shown + played.dropped, 25);
+    EXPECT_GT(played.shown, 0);
+    EXPECT_EQ(played.loops, 0);
+    EXPECT_NEAR(played.lastPictureTime, 0.96, 0.001);
+    // One picture period is 0.04 s: the end comes no later than that past
+    // the length.
+    EXPECT_GE(played.endClock, 1.0);
+    EXPECT_LE(played.endClock, 1.0 + 0.04);
+}
+
+TEST_F(Video, LoopPlaysPastTheEndUntilAKey) {
+    hook.keyAfterLoops = 1;
+    ASSERT_EQ(PlayVideo(TestVideo().c_str(), 1), 0.0);
+    VideoPlayback played = LastVideoPlayback();
+    EXPECT_TRUE(hook.pushed);
+    EXPECT_GE(played.loops, 1);
+    EXPECT_GT(played.shown + played.dropped, 25);
+}
+
+TEST_F(Video, KeyHeldAtTheStartDoesNotStopIt) {
+    PlatformPushKeyEvent(30, true);
+    MessagePump(*engine.screen);
+    ASSERT_EQ(PlayVideo(TestVideo().c_str(), 0), 0.0);
+    PlatformPushKeyEvent(30, false);
+    MessagePump(*engine.screen);
+    VideoPlayback played = LastVideoPlayback();
+    EXPECT_EQ(played.shown + played.dropped, 25);
+    EXPECT_GE(played.endClock, 1.0);
+}
+
+TEST_F(Video, MouseButtonStopsIt) {
+    hook.mouseAtPicture = 5;
+    ASSERT_EQ(PlayVideo(TestVideo().c_str(), 0), 0.0);
+    VideoPlayback played = LastVideoPlayback();
+    EXPECT_TRUE(hook.pushed);
+    EXPECT_LT(played.shown + played.dropped, 25);
+}
+
+// ---------------------------------------------------------------------------
+// Sound
+
+TEST_F(Video, SoundTrackReachesTheMixerForTheVideosLength) {
+    ASSERT_TRUE(engine.sound && engine.sound->deviceOpen);
+    const int64_t from = FileSize(audioOutput) & ~int64_t(3);
+    ASSERT_EQ(PlayVideo(TestVideo().c_str(), 0), 0.0);
+    EXPECT_TRUE(LastVideoPlayback().sound);
+    // The device writes a buffer at a time; give it a few more.
+    PlatformSleep(300);
+    StereoOutput out = ReadOutput(audioOutput, (size_t)from);
+    ASSERT_FALSE(out.left.empty());
+    EXPECT_GT(Rms(out.left), 1000.0);
+    EXPECT_GT(Rms(out.right), 1000.0);
+    double seconds = (double)ActiveSpan(out.left, 2000) / 22050.0;
+    EXPECT_NEAR(seconds, 1.0, 0.05);
+    EXPECT_EQ(PlatformAudioStreamQueuedFrames(), 0u);
+}
+
+// ---------------------------------------------------------------------------
+// Screen and GL state afterwards
+
+TEST_F(Video, ScreenAndGlStateAsBefore) {
+    glClearColor(0.0f, 1.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glClearColor(0, 0, 0, 1);
+    glEnable(GL_BLEND);
+    glViewport(10, 20, 300, 200);
+    glMatrixMode(GL_PROJECTION);
+    GLfloat projection[16], after[16];
+    glGetFloatv(GL_PROJECTION_MATRIX, projection);
+
+    ASSERT_EQ(PlayVideo(ColourVideo().c_str(), 0), 0.0);
+
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+    EXPECT_TRUE(glIsEnabled(GL_BLEND));
+    glDisable(GL_BLEND);
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[0], 10);
+    EXPECT_EQ(viewport[1], 20);
+    EXPECT_EQ(viewport[2], 300);
+    EXPECT_EQ(viewport[3], 200);
+    GLint mode = 0;
+    glGetIntegerv(GL_MATRIX_MODE, &mode);
+    EXPECT_EQ(mode, GL_PROJECTION);
+    glGetFloatv(GL_PROJECTION_MATRIX, after);
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(after[i], projection[i]);
+    ApplyGlDefaults(*engine.screen, 0, 0, 0, 0);
+
+    uint8_t p[4];
+    glReadBuffer(GL_BACK);
+    glReadPixels(320, 240, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
+    EXPECT_EQ(p[0], 0);
+    EXPECT_EQ(p[1], 255);
+    EXPECT_EQ(p[2], 0);
+}
+
+// ---------------------------------------------------------------------------
+// Bad input
+
+std::string WriteFile(const std::string& name, const std::string& bytes) {
+    WriteWholeFile(dir + name, bytes);
+    return dir + name;
+}
+
+TEST_F(Video, BadFilesGiveThreeOrEndCleanly) {
+    const std::string good = ReadWholeFile(TestVideo());
+    ASSERT_GT(good.size(), 4096u);
+    std::string corrupt = good;
+    for (size_t i = corrupt.size() / 3; i < corrupt.size() * 2 / 3; i += 7) corrupt[i] = (char)(i * 31);
+    std::string noise(20000, '\0');
+    for (size_t i = 0; i < noise.size(); ++i) noise[i] = (char)((i * 2654435761u) >> 13);
+
+    struct Case {
+        std::string name;
+        std::string path;
+        bool mayPlay;  // something of it is a video: 0 allowed, else 3
+    };
+    const Case cases[] = {
+        {"unresolvable", dir + "no-such-video.avi", false},
+        {"empty", WriteFile("empty.avi", ""), false},
+        {"noise", WriteFile("noise.avi", noise), false},
+        {"header only", WriteFile("head.avi", good.substr(0, 64)), false},
+        {"zero-size picture", WriteFile("zero.y4m", "YUV4MPEG2 W0 H0 F25:1 Ip A1:1 C420jpeg\nFRAME\n"), false},
+        {"no video stream", MakeVideo("sound-only.wav", "-f lavfi -i sine=duration=0.2"), false},
+        {"truncated", WriteFile("truncated.avi", good.substr(0, good.size() / 2)), true},
+        {"corrupt middle", WriteFile("corrupt.avi", corrupt), true},
+    };
+    for (const Case& c : cases) {
+        double result = PlayVideo(c.path.c_str(), 0);
+        if (c.mayPlay) {
+            EXPECT_TRUE(result == 0.0 || result == 3.0) << c.name << ": " << result;
+        } else {
+            EXPECT_EQ(result, 3.0) << c.name;
+        }
+        EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR) << c.name;
+        EXPECT_EQ(PlatformAudioStreamQueuedFrames(), 0u) << c.name;
+        GLint depth = 0;
+        glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth);
+        EXPECT_EQ(depth, 1) << c.name;
+        glGetIntegerv(GL_ATTRIB_STACK_DEPTH, &depth);
+        EXPECT_EQ(depth, 0) << c.name;
+    }
+    // The device still plays afterwards.
+    ASSERT_EQ(PlayVideo(TestVideo().c_str(), 0), 0.0);
+    EXPECT_TRUE(LastVideoPlayback().sound);
+}
+
+}  // namespace
