@@ -334,4 +334,43 @@ TEST_F(Video, BadFilesGiveThreeOrEndCleanly) {
     EXPECT_TRUE(LastVideoPlayback().sound);
 }
 
+// ---------------------------------------------------------------------------
+// The end of the program from inside the video, and what a script sees
+
+void CloseAtThirdPicture() {
+    if (LastVideoPlayback().shown == 3) {
+        PlatformMessage close;
+        close.kind = PlatformMessageKind::Close;
+        PlatformInjectMessage(close);
+    }
+}
+
+TEST_F(Video, ClosingTheWindowDuringAVideoEndsTheProgram) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            StartScreenWithDiskAudio();
+            SetVideoFrameHook(CloseAtThirdPicture);
+            PlayVideo(TestVideo().c_str(), 1);
+            std::exit(5);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(Video, ScriptGetsZeroOrThree) {
+    WriteWholeFile(dir + "video.lua",
+                   "if not done then\n"
+                   "  done = true\n"
+                   "  print('missing', Lua_Playvideo('" + dir + "missing.avi', 0))\n"
+                   "  print('played', Lua_Playvideo('" + ColourVideo() + "', 0))\n"
+                   "end\n");
+    // The program gets a device of its own that writes nowhere.
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    ProgramRun run = RunProgram("--frames 3 --script '" + dir + "video.lua'", dir);
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("missing\t3\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("played\t0\n"), std::string::npos) << run.out;
+}
+
 }  // namespace
