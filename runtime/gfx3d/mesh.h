@@ -210,7 +210,8 @@ void ClearObjectSlot(ObjectSlot& slot);
 // archive and reads it into one MeshObjectX, then builds its triangles and
 // bounds. Returns 1 when the object has a frame with a non-empty packed
 // stream (the slot is then loaded); 0 otherwise, with the slot left empty.
-// Multi-object files (first bytes ";DDW") are refused for now.
+// Multi-object scene files (first bytes ";DDW") fill the slot with their
+// objects and textures instead; they give 1 unless their counts are bad.
 int LoadObjectSlot(ObjectSlot& slot, const char* name);
 
 // Saves the slot's first object. False when the slot has none or the file

@@ -24,3 +24,10 @@ void LogObjectLoadFailure(const char* message, bool noMemory, const char* name);
 // for a file whose first token is not "DDDA", whose version is above 1.1, or
 // whose counts or indices do not fit what it holds.
 bool ReadTextObject(MeshObject& object, const uint8_t* data, size_t size);
+
+// The multi-object scene file `name`, already resolved to `readFrom`, into
+// the slot (emptied first): its textures loaded with the colour key and its
+// objects, each member found relative to the scene's directory. 1 with the
+// slot loaded and multi-object, also when members are missing; 0 with the
+// slot empty for counts out of range.
+int LoadSceneFile(ObjectSlot& slot, const char* name, const char* readFrom, int32_t colourKey);

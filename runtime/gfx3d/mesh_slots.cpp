@@ -4,6 +4,7 @@
 
 #include "core/engine.h"
 #include "files/archive.h"
+#include "gfx2d/gfx2d.h"
 #include "gfx3d/mesh.h"
 #include "gfx3d/mesh_internal.h"
 
@@ -41,8 +42,10 @@ int LoadObjectSlot(ObjectSlot& slot, const char* name) {
         LogObjectLoadFailure(nullptr, read == ObjectFileRead::kNoMemory, name);
         return 0;
     }
-    // Multi-object scene files are not read yet: the slot stays empty.
-    if (bytes.size() >= 4 && std::memcmp(bytes.data(), ";DDW", 4) == 0) return 0;
+    if (bytes.size() >= 4 && std::memcmp(bytes.data(), ";DDW", 4) == 0) {
+        const SpriteStore* store = ActiveSpriteStore();
+        return LoadSceneFile(slot, name, readFrom, store ? store->spriteColourKey : kDefaultSpriteColourKey);
+    }
 
     try {
         slot.objects.resize(1);

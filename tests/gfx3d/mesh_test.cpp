@@ -539,7 +539,6 @@ TEST_F(MeshTest, TheSlotLoaderResolvesNamesAndRefusesWhatItCannotRead) {
     noRecords.frames.resize(1);
     noRecords.frames[0].records.clear();
     WriteFile("norecords.ddd", Build(noRecords));
-    WriteWholeFile(dir + "scene.ddw", ";DDW scene\r\n[objects]\r\ncount=1\r\n1=model.ddd\r\n");
     WriteWholeFile(dir + "text.ddd", "DDDA 1.1\n0 0 0\n");
 
     std::string model = dir + "model.ddd";
@@ -555,7 +554,6 @@ TEST_F(MeshTest, TheSlotLoaderResolvesNamesAndRefusesWhatItCannotRead) {
     } cases[] = {
         {"empty.ddd", ""},
         {"norecords.ddd", ""},
-        {"scene.ddw", ""},
         {"text.ddd", ""},  // a text object file without frames
         {"missing.ddd", "# read error\r\n" + dir + "missing.ddd\r\n"},
     };
