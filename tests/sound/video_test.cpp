@@ -15,6 +15,7 @@
 #include "platform/platform.h"
 #include "sound/sound.h"
 #include "sound/sound_support.h"
+#include "sound/video_internal.h"
 #include "support/headless.h"
 
 namespace {
@@ -332,6 +333,43 @@ TEST_F(Video, BadFilesGiveThreeOrEndCleanly) {
     // The device still plays afterwards.
     ASSERT_EQ(PlayVideo(TestVideo().c_str(), 0), 0.0);
     EXPECT_TRUE(LastVideoPlayback().sound);
+}
+
+// Decodes what opens to its end; returns pictures taken, or -1 when it does not open.
+int DecodeAll(const std::string& bytes, size_t& soundFrames) {
+    soundFrames = 0;
+    VideoDecoder* decoder = VideoOpenMemory(reinterpret_cast<const uint8_t*>(bytes.data()),
+                                            bytes.size(), 22050, 2);
+    if (!decoder) return -1;
+    std::vector<uint8_t> rgba;
+    std::vector<int16_t> sound;
+    double seconds = 0, start = 0;
+    int pictures = 0;
+    for (int turn = 0; turn < 1000 && !VideoPicturesEnded(decoder); ++turn) {
+        VideoReadAhead(decoder, 4, 0.5, 64);
+        if (VideoTakePicture(decoder, &rgba, seconds)) {
+            ++pictures;
+            EXPECT_EQ(rgba.size(), (size_t)VideoWidth(decoder) * VideoHeight(decoder) * 4);
+        }
+        sound.clear();
+        soundFrames += VideoTakeAudio(decoder, sound, start);
+    }
+    EXPECT_TRUE(VideoPicturesEnded(decoder));
+    VideoClose(decoder);
+    return pictures;
+}
+
+TEST(VideoInMemory, WholeFileAndEveryCut) {
+    StartScreenWithDiskAudio();
+    const std::string good = ReadWholeFile(TestVideo());
+    size_t frames = 0;
+    EXPECT_EQ(DecodeAll(good, frames), 25);
+    EXPECT_NEAR((double)frames / 22050.0, 1.0, 0.01);
+    // Every cut either fails to open or decodes no more than the whole file.
+    for (size_t cut = 0; cut < good.size(); cut += good.size() / 97 + 1) {
+        int pictures = DecodeAll(good.substr(0, cut), frames);
+        EXPECT_LE(pictures, 25) << "cut at " << cut;
+    }
 }
 
 // ---------------------------------------------------------------------------
