@@ -266,4 +266,10 @@ static const LuaBinding kGfx3dBindings[] = {
     {nullptr, nullptr},
 };
 
-void RegisterGfx3dBindings(lua_State* L) { RegisterBindingTable(L, kGfx3dBindings); }
+// The bindings of lua_gfx3d_build.cpp.
+void RegisterGfx3dBuildBindings(lua_State* L);
+
+void RegisterGfx3dBindings(lua_State* L) {
+    RegisterBindingTable(L, kGfx3dBindings);
+    RegisterGfx3dBuildBindings(L);
+}

@@ -1,0 +1,101 @@
+// Lua bindings of the 3D engine, continued: objects built from commands, the
+// normal mode, the cube, collision tests and screen projection.
+extern "C" {
+#include <lauxlib.h>
+#include <lua.h>
+}
+
+#include "gfx3d/gfx3d.h"
+#include "lua_args.h"
+#include "lua_register.h"
+
+// ---------------------------------------------------------------------------
+// Objects from commands
+
+static int Lua_Beginobject(lua_State* L) {
+    BeginObject(ArgNumber(L, 1));
+    return 0;
+}
+
+static int Lua_Addvertex(lua_State* L) {
+    AddVertex(ArgNumber(L, 1), ArgNumber(L, 2), ArgNumber(L, 3), ArgNumber(L, 4), ArgNumber(L, 5), ArgNumber(L, 6));
+    return 0;
+}
+
+static int Lua_Newstrip(lua_State*) {
+    NewStrip();
+    return 0;
+}
+
+static int Lua_Endobject(lua_State* L) {
+    return GuardedBinding(L, [&] {
+        EndObject();
+        return 0;
+    });
+}
+
+static int Lua_Normalmode(lua_State* L) {
+    SetNormalMode(ArgNumber(L, 1));
+    return 0;
+}
+
+static int Lua_Createcube(lua_State* L) {
+    return GuardedBinding(L, [&] {
+        CreateCube(ArgNumber(L, 1), ArgNumber(L, 2));
+        return 0;
+    });
+}
+
+// ---------------------------------------------------------------------------
+// Collision and projection
+
+static int Lua_Spherehit(lua_State* L) {
+    return PushNumber(L, SphereHitsObject(ArgNumber(L, 1), ArgNumber(L, 2), ArgNumber(L, 3), ArgNumber(L, 4),
+                                          ArgNumber(L, 5), ArgNumber(L, 6)));
+}
+
+static int Lua_Boxhit(lua_State* L) {
+    return PushNumber(L, BoxHitsObject(ArgNumber(L, 1), ArgNumber(L, 2), ArgNumber(L, 3), ArgNumber(L, 4),
+                                       ArgNumber(L, 5), ArgNumber(L, 6), ArgNumber(L, 7)));
+}
+
+static int Lua_Rayhit(lua_State* L) {
+    return PushNumber(L, RayHitsObject(ArgNumber(L, 1), ArgNumber(L, 2), ArgNumber(L, 3), ArgNumber(L, 4),
+                                       ArgNumber(L, 5), ArgNumber(L, 6), ArgNumber(L, 7), ArgNumber(L, 8)));
+}
+
+// Results: 1 or 0, then the three coordinates (0s on failure).
+static int PushPoint(lua_State* L, int ok, const double p[3]) {
+    PushNumber(L, ok);
+    for (int k = 0; k < 3; ++k) PushNumber(L, ok ? p[k] : 0);
+    return 4;
+}
+
+static int Lua_Project(lua_State* L) {
+    double out[3] = {0, 0, 0};
+    const int ok = ProjectToScreen(ArgNumber(L, 1), ArgNumber(L, 2), ArgNumber(L, 3), out);
+    return PushPoint(L, ok, out);
+}
+
+static int Lua_Unproject(lua_State* L) {
+    double out[3] = {0, 0, 0};
+    const int ok = UnprojectFromScreen(ArgNumber(L, 1), ArgNumber(L, 2), ArgNumber(L, 3), out);
+    return PushPoint(L, ok, out);
+}
+
+static const LuaBinding kGfx3dBuildBindings[] = {
+    {"Lua_Beginobject", Lua_Beginobject},
+    {"Lua_Addvertex", Lua_Addvertex},
+    {"Lua_Newstrip", Lua_Newstrip},
+    {"Lua_Endobject", Lua_Endobject},
+    {"Lua_Normalmode", Lua_Normalmode},
+    {"Lua_Createcube", Lua_Createcube},
+    {"Lua_Spherehit", Lua_Spherehit},
+    {"Lua_Boxhit", Lua_Boxhit},
+    {"Lua_Rayhit", Lua_Rayhit},
+    {"Lua_Project", Lua_Project},
+    {"Lua_Unproject", Lua_Unproject},
+    {nullptr, nullptr},
+};
+
+void RegisterGfx3dBuildBindings(lua_State* L) { RegisterBindingTable(L, kGfx3dBuildBindings); }
