@@ -2,6 +2,7 @@
 // written to a file.
 #include <cstdio>
 
+#include "core/engine.h"
 #include "net/http_reply.h"
 #include "net/net.h"
 #include "net/socket_layer.h"
@@ -27,7 +28,9 @@ double HttpFetch(const RuntimeString& server, const RuntimeString& path, double 
     NLaddress address;
     bool ready = nlGetAddrFromName(server.Text(), address);
     if (ready) {
-        nlSetAddrPort(address, (uint16_t)(int64_t)port);
+        // Truncated to an integer, held to the 32-bit range, then taken to
+        // 16 bits, so that no number can be out of range for the conversion.
+        nlSetAddrPort(address, (uint16_t)TruncateToInt(port));
         socket = nlOpen(0, NL_RELIABLE);
         ready = socket != NL_INVALID && nlConnect(socket, address);
     }

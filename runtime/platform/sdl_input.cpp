@@ -4,6 +4,10 @@
 #include "platform/sdl_input_internal.h"
 #include "platform/sdl_internal.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
 // ---------------------------------------------------------------------------
 // State
 
@@ -133,6 +137,12 @@ bool PlatformReadMouse(PlatformMouseReading& reading) {
     return true;
 }
 
+// Window origin plus a position the script may have set anywhere in the
+// 32-bit range: the sum is taken in 64 bits and held to the range.
+static int ClampToInt(int64_t value) {
+    return (int)std::clamp<int64_t>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
+}
+
 void PlatformCursorPosition(PlatformWindow*, int& x, int& y) {
     SdlDrainInputEvents();
     x = SdlInput().cursorX;
@@ -143,8 +153,8 @@ void PlatformCursorScreenPosition(PlatformWindow* window, int& x, int& y) {
     SdlDrainInputEvents();
     int ox, oy;
     WindowOrigin(window, ox, oy);
-    x = ox + SdlInput().cursorX;
-    y = oy + SdlInput().cursorY;
+    x = ClampToInt((int64_t)ox + SdlInput().cursorX);
+    y = ClampToInt((int64_t)oy + SdlInput().cursorY);
 }
 
 void PlatformSetCursorPosition(PlatformWindow* window, int x, int y) {
@@ -157,7 +167,7 @@ void PlatformSetCursorPosition(PlatformWindow* window, int x, int y) {
 void PlatformSetCursorScreenPosition(PlatformWindow* window, int x, int y) {
     int ox, oy;
     WindowOrigin(window, ox, oy);
-    PlatformSetCursorPosition(window, x - ox, y - oy);
+    PlatformSetCursorPosition(window, ClampToInt((int64_t)x - ox), ClampToInt((int64_t)y - oy));
 }
 
 void PlatformShowCursor(bool shown) {

@@ -90,8 +90,6 @@ static bool HasNumberBeyond(lua_State* state, double limit) {
     return false;
 }
 
-static bool HugePosition(lua_State* state) { return HasNumberBeyond(state, 1073741824.0); }
-
 // Whether the two size arguments (w, h) at argument positions `w` and w + 1
 // ask for more than 4096 pixels a side.
 static bool LargeSides(lua_State* state, int w) {
@@ -118,16 +116,11 @@ static const CallFilter kHeavyCalls[] = {
     {"Lua_Grabsprite", "grabs beyond 4096 pixels a side", LargeGrab},
 };
 
-// TEMPORARY: bindings with known faults, each with the arguments that reach
-// the fault. These calls are skipped until the fault is fixed; the bindings
-// keep their place in the list, so that inputs mean the same before and
-// after.
-static const CallFilter kKnownFaults[] = {
-    // The cursor is placed at the script's position when the pointer is
-    // shown; the platform then adds the window origin to it in 32 bits.
-    {"Lua_Setmouse", "positions near the 32-bit limits overflow the cursor's screen position",
-     HugePosition},
-};
+// Bindings with known faults, each with the arguments that reach the fault.
+// These calls are skipped until the fault is fixed; the bindings keep their
+// place in the list, so that inputs mean the same before and after. None are
+// known now.
+static const std::vector<CallFilter> kKnownFaults = {};
 
 // Bindings that open, write, delete or list files, or change directory: each
 // text argument must be a path that stays inside the scratch directory.

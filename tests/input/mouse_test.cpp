@@ -83,6 +83,20 @@ TEST_F(SharedMouse, PositionsAtTheIntegerLimitsMeasureWithoutOverflow) {
     EXPECT_EQ(engine.input->mouseY, INT32_MAX);
 }
 
+// A cursor placed at the ends of the 32-bit range, read against the window
+// origin: held to the range, never wrapped.
+TEST_F(SharedMouse, CursorAtTheIntegerLimitsReadsOnTheScreenWithoutOverflow) {
+    int x = 0, y = 0;
+    PlatformSetCursorPosition(Window(), INT32_MAX, INT32_MIN);
+    PlatformCursorScreenPosition(Window(), x, y);
+    EXPECT_EQ(x, INT32_MAX);
+    EXPECT_LE(y, 0);
+    PlatformSetCursorScreenPosition(Window(), INT32_MIN, INT32_MAX);
+    PlatformCursorScreenPosition(Window(), x, y);
+    EXPECT_LT(x, INT32_MIN / 2);
+    EXPECT_EQ(y, INT32_MAX);
+}
+
 TEST_F(SharedMouse, ButtonsReadAsTruthValues) {
     double x, y, left, right;
     PlatformPushMouseButton(Window(), 1, true);

@@ -3,6 +3,8 @@
 // empty replies, early closes and resets; a running game outlives a fetch.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -134,6 +136,10 @@ TEST(HttpFetch, EmptyRepliesEarlyClosesAndResets) {
     ::close(RawListen(port));
     EXPECT_EQ(HttpFetch("127.0.0.1", "/", port, file.c_str()), 0.0);
     EXPECT_EQ(HttpFetch("name.invalid", "/", 80, file.c_str()), 0.0);
+    // Port numbers no integer holds convert without overflow, to ports where
+    // nothing answers.
+    EXPECT_EQ(HttpFetch("127.0.0.1", "/", -4.08e279, file.c_str()), 0.0);
+    EXPECT_EQ(HttpFetch("127.0.0.1", "/", std::nan(""), file.c_str()), 0.0);
     // A file that cannot be made: the transfer still runs.
     OneShotServer server({"HTTP/1.0 200 OK\r\n\r\nx"});
     EXPECT_EQ(HttpFetch("127.0.0.1", "/", server.port, "/nonexistent-dir/x"), 1.0);
