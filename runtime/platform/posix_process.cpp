@@ -132,7 +132,8 @@ bool PlatformFindProgram(const char* name) {
         size_t end = list.find(':', start);
         if (end == std::string::npos) end = list.size();
         std::string dir = list.substr(start, end - start);
-        if (dir.empty()) dir = ".";
+        // push_back, not = ".": GCC 12 at -O2 warns of an overlap in the assignment.
+        if (dir.empty()) dir.push_back('.');
         std::string candidate = dir + "/" + name;
         struct stat info;
         if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
