@@ -8,7 +8,7 @@ WERROR ?= OFF
 
 # The program's build holds the program, its script and font links and the
 # user tools; the tests have their own build, the benchmarks are built on demand.
-RUN_CONFIG = -DCMAKE_BUILD_TYPE=RelWithDebInfo -DREVEV_TESTS=OFF
+RUN_CONFIG = -DCMAKE_BUILD_TYPE=RelWithDebInfo -DREVEV_TESTS=OFF -DREVEV_WERROR=$(WERROR)
 TEST_CONFIG = -DCMAKE_BUILD_TYPE=Debug -DREVEV_SANITIZE=ON -DREVEV_TESTS=ON -DREVEV_BENCH=OFF \
 	-DREVEV_WERROR=$(WERROR)
 
