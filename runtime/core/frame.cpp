@@ -111,6 +111,7 @@ void ShowScreen() {
     if (KeyDown(56) && KeyDown(62)) EndFromFrame();
 
     // The 3D engine's stencil-shadow pass completes here.
+    EndShadowPass();
     Present(*screen);
 
     glEnable(GL_BLEND);

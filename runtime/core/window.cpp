@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "gfx2d/gfx2d.h"
+#include "gfx3d/gfx3d.h"
 #include "input/input.h"
 
 // ---------------------------------------------------------------------------
@@ -304,6 +305,7 @@ void GetScreenSize(double& width, double& height) {
 void SetViewport(double x, double y, double w, double h) {
     if (!engine.screen) return;
     // The stencil-shadow pass of the 3D engine ends here.
+    EndShadowPass();
     ApplyGlDefaults(*engine.screen, TruncateToInt(x), TruncateToInt(y), TruncateToInt(w), TruncateToInt(h));
 }
 

@@ -234,6 +234,43 @@ int ProjectToScreen(double x, double y, double z, double out[3]);
 int UnprojectFromScreen(double sx, double sy, double sz, double out[3]);
 
 // ---------------------------------------------------------------------------
+// Shading effects and stencil shadows (effects.cpp, shadows.cpp)
+
+// Frame 0's edge list: for edge k of triangle t (record 3t + k, corner k to
+// k + 1), the triangle sharing its two vertices, or 0xFFFFFFFF.
+void BuildEdgeList(MeshObjectX& object);
+// Facing list (1 when a triangle's normal points to the light position taken
+// as a vector) and the silhouette flags: edges of facing triangles whose
+// neighbour is missing or does not face it.
+void ComputeFacing(MeshObjectX& object, const std::vector<MeshVertex>& triangles, const float light[3]);
+// Sides (and with `caps` the caps) of the shadow volume, counted into the
+// stencil buffer in two culling passes. Needs the facing list.
+void DrawShadowVolume(MeshObjectX& object, const std::vector<MeshVertex>& triangles, const float light[3],
+                      bool caps);
+// Enters or leaves the shadow pass; nothing when it is already so. Leaving
+// darkens the window where the stencil is not 0 and clears the stencil.
+void SetShadowPass(Zadudedo3D& scene, bool on);
+// Leaves the shadow pass (frame routine, viewport command); nothing without a GL.
+void EndShadowPass();
+// Default cartoon shade ramp: 16 levels.
+constexpr int kDefaultShadeLevels = 16;
+// Replaces the shade ramp by the numbers (0..1, x 255 truncated, one byte
+// each); no numbers give the single level 255. Every palette texture is
+// deleted, to be rebuilt on its next cartoon draw.
+void SetShadeRamp(const double* levels, size_t count);
+// The command: a one-dimensional array of at least one number; anything
+// else is fatal error 9.
+void SetShadeRampCommand(const NumberArray& levels);
+// Palette size of an object with `colours` table entries under the ramp.
+struct PaletteSize {
+    int32_t width, height;
+    float scale;
+};
+PaletteSize PaletteSizeFor(size_t colours);
+// Builds the object's cartoon palette texture when it has none (GL needed).
+void BuildPaletteTexture(MeshObjectX& object);
+
+// ---------------------------------------------------------------------------
 // Slot queries (scene_query.cpp)
 
 // Records (three per triangle) of frame 0 of every object of the slot; 0 for

@@ -45,3 +45,12 @@ void ResetLevel(TransformLevel& level);
 void ReleaseSlotGlObjects(ObjectSlot& slot);
 // Shader programs released with the engine (shader.cpp).
 void DeleteShaderPrograms(Zadudedo3D& scene, bool glReady);
+// The model matrix of the transform stack alone (identity, then the levels
+// to the depth), read back from the GL (projection.cpp).
+void StackModelMatrix(float m[16]);
+// `in` brought into object space by the inverse of `m` taken as a rigid
+// motion (rotation transposed, translation -R^T t); scales are not undone.
+void InverseRigidPoint(const float m[16], const float in[3], float out[3]);
+// Draws the object's shadow volume for frame `frame` when the effect is in
+// shadow mode (effects.cpp); true when the object is not to be drawn itself.
+bool DrawObjectEffect(Zadudedo3D& scene, MeshObjectX& object, const MeshFrame& frame);

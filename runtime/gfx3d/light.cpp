@@ -20,6 +20,7 @@ static void SetEffectLight(Zadudedo3D& scene, int32_t n, const float rgb[3], con
     // Light -3 is the shadow light; the stencil-shadow pass follows its cone.
     if (n == -3) scene.effectMode = 3;
     else scene.effectMode = n == -1 ? 1 : 2;
+    if (n == -3) SetShadowPass(scene, cone != 0);
 }
 
 // ---------------------------------------------------------------------------

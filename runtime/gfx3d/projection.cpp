@@ -16,30 +16,14 @@ constexpr double kHitColour = 0x00FF00;
 constexpr double kMissColour = 0x0000FF;
 constexpr double kBehindColour = 0x00FFFF;
 
-// The inverse of the stack's model matrix taken as a rigid motion: rotation
-// transposed, translation -R^T t. Scales are not undone.
 struct ObjectSpace {
     float m[16];
-
-    void Point(const float in[3], float out[3]) const {
-        const float x = in[0] - m[12], y = in[1] - m[13], z = in[2] - m[14];
-        out[0] = m[0] * x + m[1] * y + m[2] * z;
-        out[1] = m[4] * x + m[5] * y + m[6] * z;
-        out[2] = m[8] * x + m[9] * y + m[10] * z;
-    }
+    void Point(const float in[3], float out[3]) const { InverseRigidPoint(m, in, out); }
 };
 
 ObjectSpace CurrentObjectSpace() {
     ObjectSpace space;
-    GLint mode = GL_MODELVIEW;
-    glGetIntegerv(GL_MATRIX_MODE, &mode);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
-    ApplyTransformStack();
-    glGetFloatv(GL_MODELVIEW_MATRIX, space.m);
-    glPopMatrix();
-    glMatrixMode((GLenum)mode);
+    StackModelMatrix(space.m);
     return space;
 }
 
@@ -138,6 +122,28 @@ void ViewMatrices(double combined[16], int viewport[4]) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------
+// Shared with the effects
+
+void StackModelMatrix(float m[16]) {
+    GLint mode = GL_MODELVIEW;
+    glGetIntegerv(GL_MATRIX_MODE, &mode);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    ApplyTransformStack();
+    glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    glPopMatrix();
+    glMatrixMode((GLenum)mode);
+}
+
+void InverseRigidPoint(const float m[16], const float in[3], float out[3]) {
+    const float x = in[0] - m[12], y = in[1] - m[13], z = in[2] - m[14];
+    out[0] = m[0] * x + m[1] * y + m[2] * z;
+    out[1] = m[4] * x + m[5] * y + m[6] * z;
+    out[2] = m[8] * x + m[9] * y + m[10] * z;
+}
 
 // ---------------------------------------------------------------------------
 // Public

@@ -104,7 +104,7 @@ void Setup3DMode(double nearPlane, double farPlane, double fov) {
     if (!scene) return;
     OpenGLZadudedo& screen = *engine.screen;
     // The stencil-shadow pass of the shading effects ends here.
-    scene->shadowPassActive = 0;
+    SetShadowPass(*scene, false);
     scene->cullTangent = CullTangentFor(fov);
     scene->up[0] = 0;
     scene->up[1] = 1;

@@ -1,0 +1,244 @@
+// Stencil shadows and the cartoon palette: silhouettes of a closed cube and
+// an open square, the edge list, leaving the shadow pass twice, a shadowed
+// wall compared with the outline computed here, and palette sizes.
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+#include <algorithm>
+#include <cmath>
+
+#include "core/engine.h"
+#include "gfx2d/gfx2d_support.h"
+#include "gfx3d/gfx3d.h"
+#include "scene_support.h"
+
+namespace {
+
+MeshVertex At(float x, float y, float z) {
+    MeshVertex v{};
+    v.x = x;
+    v.y = y;
+    v.z = z;
+    v.colour = 0x00FFFFFF;
+    v.r = v.g = v.b = 1;
+    return v;
+}
+
+// A closed cube of half side h about the origin from independent triangles,
+// wound clockwise seen from outside (the engine's front faces).
+std::vector<MeshVertex> ClosedCube(float h) {
+    std::vector<MeshVertex> out;
+    for (int axis = 0; axis < 3; ++axis) {
+        for (int sign = -1; sign <= 1; sign += 2) {
+            float n[3] = {0, 0, 0}, u[3] = {0, 0, 0}, v[3] = {0, 0, 0};
+            n[axis] = (float)sign;
+            u[(axis + 1) % 3] = 1;
+            v[(axis + 2) % 3] = 1;
+            if (sign < 0) std::swap(u, v);  // keeps u x v = n
+            auto corner = [&](float a, float b) {
+                return At(h * (n[0] + a * u[0] + b * v[0]), h * (n[1] + a * u[1] + b * v[1]),
+                          h * (n[2] + a * u[2] + b * v[2]));
+            };
+            const MeshVertex p00 = corner(-1, -1), p10 = corner(1, -1), p11 = corner(1, 1), p01 = corner(-1, 1);
+            for (const MeshVertex& c : {p00, p01, p11, p00, p11, p10}) out.push_back(c);
+        }
+    }
+    return out;
+}
+
+MeshObjectX Packed(const std::vector<MeshVertex>& vertices) {
+    MeshObjectX object;
+    object.frames.emplace_back();
+    object.frames[0].vertices = vertices;
+    PackObject(object);
+    object.BuildTriangles();
+    ComputeBounds(object);
+    return object;
+}
+
+int SilhouetteCount(const MeshObjectX& object) {
+    int count = 0;
+    for (const MeshEdge& e : object.edges) count += e.silhouette;
+    return count;
+}
+
+bool HasStencil() {
+    GLint bits = 0;
+    glGetIntegerv(GL_STENCIL_BITS, &bits);
+    return bits > 0;
+}
+
+bool Dark(const Rgba& c) { return c.r < 160; }
+bool Light(const Rgba& c) { return c.r > 230; }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Edges and silhouettes
+
+TEST(ShadowEdges, ClosedCubeHasSilhouettesOnlyOnTheLightBoundary) {
+    MeshObjectX cube = Packed(ClosedCube(1));
+    BuildEdgeList(cube);
+    ASSERT_EQ(cube.edges.size(), 36u);
+    for (const MeshEdge& e : cube.edges) EXPECT_NE(e.neighbour, 0xFFFFFFFFu);
+
+    const float corner[3] = {10, 10, 10};
+    ComputeFacing(cube, cube.frames[0].triangles, corner);
+    // Three faces lit: six triangles, a hexagon of six silhouette edges.
+    int lit = 0;
+    for (uint8_t f : cube.facing) lit += f;
+    EXPECT_EQ(lit, 6);
+    EXPECT_EQ(SilhouetteCount(cube), 6);
+    for (size_t e = 0; e < cube.edges.size(); ++e) {
+        if (!cube.edges[e].silhouette) continue;
+        EXPECT_EQ(cube.facing[e / 3], 1);
+        EXPECT_EQ(cube.facing[cube.edges[e].neighbour], 0);
+    }
+
+    const float side[3] = {10, 0, 0};
+    ComputeFacing(cube, cube.frames[0].triangles, side);
+    EXPECT_EQ(SilhouetteCount(cube), 4);
+}
+
+TEST(ShadowEdges, OpenSquareHasEveryOuterEdgeOfItsLitTriangles) {
+    MeshObjectX square = Packed({At(-1, -1, 0), At(-1, 1, 0), At(1, 1, 0), At(-1, -1, 0), At(1, 1, 0), At(1, -1, 0)});
+    BuildEdgeList(square);
+    const float above[3] = {0, 0, 5}, below[3] = {0, 0, -5};
+    ComputeFacing(square, square.frames[0].triangles, above);
+    EXPECT_EQ(SilhouetteCount(square), 4);
+    ComputeFacing(square, square.frames[0].triangles, below);
+    EXPECT_EQ(SilhouetteCount(square), 0);
+}
+
+// ---------------------------------------------------------------------------
+// The shadow pass
+
+class ShadowPass : public ::testing::Test {
+protected:
+    void SetUp() override {
+        StartScreen();
+        if (!HasStencil()) GTEST_SKIP() << "no stencil buffer";
+        StandardScene();
+        PutObject(1, {Square(0, 0, -5, 40)});
+        ObjectSlot& slot = engine.scene3D->objectSlots[2];
+        ClearObjectSlot(slot);
+        slot.objects.push_back(Packed(ClosedCube(1)));
+        slot.loaded = 1;
+    }
+};
+
+TEST_F(ShadowPass, LeavingTwiceDarkensOnce) {
+    DrawObject(1, 0);
+    SetLight(-3, 0xFFFFFF, 0, 0, 50, 0, 0, 0, 1);
+    EXPECT_EQ(engine.scene3D->shadowPassActive, 1);
+    DrawObject(2, 0);
+    EndShadowPass();
+    const ScreenPoint middle = ProjectStandard(0, 0, -5);
+    const Rgba once = ReadPixel((int)middle.x, (int)middle.y);
+    EXPECT_TRUE(Dark(once)) << once;
+    // A stencil left set everywhere would be darkened by a second leave.
+    glClearStencil(1);
+    glClear(GL_STENCIL_BUFFER_BIT);
+    glClearStencil(0);
+    EndShadowPass();
+    SetViewport(0, 0, 0, 0);
+    EXPECT_EQ(ReadPixel((int)middle.x, (int)middle.y), once);
+    EXPECT_TRUE(Light(ReadPixel(5, 5)));
+}
+
+TEST_F(ShadowPass, ViewportAndSetUpEndThePass) {
+    SetLight(-3, 0xFFFFFF, 0, 0, 50, 0, 0, 0, 1);
+    EXPECT_EQ(engine.scene3D->shadowPassActive, 1);
+    SetViewport(0, 0, 0, 0);
+    EXPECT_EQ(engine.scene3D->shadowPassActive, 0);
+    SetLight(-3, 0xFFFFFF, 0, 0, 50, 0, 0, 0, 1);
+    Setup3DMode(1, 1000, 90);
+    EXPECT_EQ(engine.scene3D->shadowPassActive, 0);
+    SetLight(-3, 0xFFFFFF, 0, 0, 50, 0, 0, 0, 1);
+    SetLight(-3, 0xFFFFFF, 0, 0, 50, 0, 0, 0, 0);
+    EXPECT_EQ(engine.scene3D->shadowPassActive, 0);
+    EXPECT_EQ(engine.scene3D->effectOn, 0);
+}
+
+TEST_F(ShadowPass, WallIsDarkenedExactlyWhereTheVolumeFalls) {
+    DrawObject(1, 0);
+    const float light[3] = {3, 4, 12};
+    SetLight(-3, 0xFFFFFF, light[0], light[1], light[2], 0, 0, 0, 1);
+    DrawObject(2, 0);
+    EndShadowPass();
+
+    // The cube's corners cast from the light onto the wall at z = -5, then
+    // to the screen; the shadow is their convex hull.
+    std::vector<ScreenPoint> points;
+    for (int i = 0; i < 8; ++i) {
+        const double c[3] = {(i & 1) ? 1.0 : -1.0, (i & 2) ? 1.0 : -1.0, (i & 4) ? 1.0 : -1.0};
+        const double s = (-5 - c[2]) / (c[2] - light[2]);
+        points.push_back(ProjectStandard(c[0] + s * (c[0] - light[0]), c[1] + s * (c[1] - light[1]), -5));
+    }
+    std::sort(points.begin(), points.end(), [](auto a, auto b) { return a.x < b.x || (a.x == b.x && a.y < b.y); });
+    auto cross = [](ScreenPoint o, ScreenPoint a, ScreenPoint b) {
+        return (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x);
+    };
+    std::vector<ScreenPoint> hull;
+    for (int pass = 0; pass < 2; ++pass) {
+        const size_t start = hull.size();
+        for (const ScreenPoint& p : points) {
+            while (hull.size() >= start + 2 && cross(hull[hull.size() - 2], hull.back(), p) <= 0) hull.pop_back();
+            hull.push_back(p);
+        }
+        hull.pop_back();
+        std::reverse(points.begin(), points.end());
+    }
+    // Signed distance inside the hull (positive inside), in pixels.
+    auto inside = [&](double x, double y) {
+        double nearest = 1e9;
+        for (size_t i = 0; i < hull.size(); ++i) {
+            const ScreenPoint a = hull[i], b = hull[(i + 1) % hull.size()];
+            const double length = std::hypot(b.x - a.x, b.y - a.y);
+            nearest = std::min(nearest, cross(a, b, {x, y}) / length);
+        }
+        return nearest;
+    };
+    std::vector<uint8_t> rgba(320 * 240 * 4);
+    glReadPixels(0, 0, 320, 240, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    int shadowed = 0, wrong = 0;
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 320; ++x) {
+            const uint8_t* p = &rgba[((size_t)(239 - y) * 320 + x) * 4];
+            const Rgba c{p[0], p[1], p[2], p[3]};
+            const double d = inside(x + 0.5, y + 0.5);
+            if (d > 1.5) {
+                ++shadowed;
+                if (!Dark(c)) ++wrong;
+            } else if (d < -1.5 && !Light(c)) {
+                ++wrong;
+            }
+        }
+    EXPECT_GT(shadowed, 500);
+    EXPECT_EQ(wrong, 0);
+
+}
+
+// ---------------------------------------------------------------------------
+// Cartoon palette
+
+TEST(CartoonPalette, SizeFollowsTheColoursAndTheRamp) {
+    SetShadeRamp(nullptr, 0);
+    PaletteSize one = PaletteSizeFor(3);
+    EXPECT_EQ(one.width, 64);  // a single level still takes the narrowest
+    const double ramp[kDefaultShadeLevels] = {0.4, 0.6, 0.6, 0.6, 0.6, 0.6, 0.6, 0.8, 1, 1, 1, 1, 1, 1, 1, 1};
+    SetShadeRamp(ramp, kDefaultShadeLevels);
+    const PaletteSize three = PaletteSizeFor(3);
+    EXPECT_EQ(three.height, 4);
+    EXPECT_FLOAT_EQ(three.scale, 0.25f);
+    EXPECT_EQ(three.width, 64);
+    std::vector<double> many(40, 0.5);
+    SetShadeRamp(many.data(), many.size());
+    EXPECT_EQ(PaletteSizeFor(1).width, 256);
+    EXPECT_EQ(PaletteSizeFor(1).height, 1);
+    EXPECT_EQ(PaletteSizeFor(5).height, 8);
+    std::vector<double> huge(1000, 0.5);
+    SetShadeRamp(huge.data(), huge.size());
+    EXPECT_EQ(PaletteSizeFor(1).width, 512);
+    SetShadeRamp(ramp, kDefaultShadeLevels);
+}
