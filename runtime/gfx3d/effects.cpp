@@ -2,8 +2,11 @@
 // the cartoon shade ramp and palette textures.
 #include <GL/gl.h>
 
+#include <cmath>
+#include <cstddef>
 #include <vector>
 
+#include "gfx2d/gfx2d.h"
 #include "gfx3d/gfx3d_internal.h"
 #include "strings/number_array.h"
 
@@ -13,6 +16,10 @@
 static const uint8_t kDefaultRamp[kDefaultShadeLevels] = {100, 160, 160, 160, 160, 160, 160, 207,
                                                           255, 255, 255, 255, 255, 255, 255, 255};
 static std::vector<uint8_t> shadeRamp;
+
+// Cartoon shades are held inside the palette, clear of its clamped edges.
+constexpr float kShadeLow = 0.05f;
+constexpr float kShadeHigh = 0.95f;
 
 // ---------------------------------------------------------------------------
 // Internal helpers
@@ -109,8 +116,107 @@ void BuildPaletteTexture(MeshObjectX& object) {
     glBindTexture(GL_TEXTURE_2D, 0);
 }
 
+// The cartoon draw of frame `frame`: palette coordinates per corner from the
+// light, the palette on unit 1 over the selected texture on unit 0, then the
+// outline when culling is on.
+static void DrawCartoon(Zadudedo3D& scene, MeshObjectX& object, const MeshFrame& frame, const float light[3]) {
+    std::vector<MeshVertex>& corners = object.currentTriangles;
+    corners = frame.triangles;
+    for (MeshVertex& v : corners) {
+        float l[3] = {light[0] - v.x, light[1] - v.y, light[2] - v.z};
+        NormaliseSmall(l);
+        // The intensity follows the normal alone: position and normal mixed
+        // would shade a face by where it lies rather than how it is turned.
+        float shade = l[0] * v.nx + l[1] * v.ny + l[2] * v.nz;
+        if (!(shade >= kShadeLow)) shade = kShadeLow;
+        if (shade > kShadeHigh) shade = kShadeHigh;
+        v.auxB[0] = shade;
+        v.auxB[1] = ((float)v.colourIndex + 0.5f) * object.paletteScale;
+    }
+    if (corners.empty()) return;
+    // Unit 1 is turned on here, not through the sprite binding.
+    ResetSpriteBinding();
+    constexpr GLsizei kStride = sizeof(MeshVertex);
+    const char* base = reinterpret_cast<const char*>(corners.data());
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, kStride, base + offsetof(MeshVertex, x));
+    glExt.glClientActiveTextureARB(GL_TEXTURE0);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glTexCoordPointer(2, GL_FLOAT, kStride, base + offsetof(MeshVertex, u));
+    glExt.glClientActiveTextureARB(GL_TEXTURE1);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glTexCoordPointer(2, GL_FLOAT, kStride, base + offsetof(MeshVertex, auxB));
+    glExt.glActiveTextureARB(GL_TEXTURE1);
+    glBindTexture(GL_TEXTURE_2D, object.paletteTexture);
+    glEnable(GL_TEXTURE_2D);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    glExt.glActiveTextureARB(GL_TEXTURE0);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    ApplyTransformStack();
+    glDrawArrays(GL_TRIANGLES, 0, (GLsizei)corners.size());
+    glExt.glActiveTextureARB(GL_TEXTURE1);
+    glDisable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glExt.glActiveTextureARB(GL_TEXTURE0);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glExt.glClientActiveTextureARB(GL_TEXTURE0);
+
+    if (scene.cullMode != 0) {
+        // The outline: the object grown along its normals, its back faces
+        // drawn black behind the shaded ones.
+        float model[16], eye[3];
+        StackModelMatrix(model);
+        InverseRigidPoint(model, scene.eye, eye);
+        const float d[3] = {eye[0] - frame.centre[0], eye[1] - frame.centre[1], eye[2] - frame.centre[2]};
+        float width = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]) * scene.cullTangent * 0.003f;
+        for (int level = 0; level <= scene.depth; ++level) {
+            const float sy = scene.levels[level].scale[1];
+            if (sy != 0) width /= sy * sy;
+        }
+        if (width <= frame.radius * 0.5f) {
+            if (width < 1e-7f) width = 1e-7f;
+            for (MeshVertex& v : corners) {
+                v.x += v.nx * width;
+                v.y += v.ny * width;
+                v.z += v.nz * width;
+            }
+            glFrontFace(scene.cullMode > 0 ? GL_CCW : GL_CW);
+            glDisable(GL_TEXTURE_2D);
+            glDisable(GL_LIGHTING);
+            glColor3f(0, 0, 0);
+            glDepthFunc(GL_LEQUAL);
+            glEnable(GL_BLEND);
+            glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+            glDrawArrays(GL_TRIANGLES, 0, (GLsizei)corners.size());
+            glDisable(GL_BLEND);
+            glDepthFunc(GL_LESS);
+            if (scene.lightMask) glEnable(GL_LIGHTING);
+            glFrontFace(scene.cullMode > 0 ? GL_CW : GL_CCW);
+            ReapplyTextureSelection();
+        }
+    }
+    glPopMatrix();
+    glDisableClientState(GL_VERTEX_ARRAY);
+    ResetColourToIntensity();
+}
+
 bool DrawObjectEffect(Zadudedo3D& scene, MeshObjectX& object, const MeshFrame& frame) {
-    if (!scene.effectOn || scene.effectMode != 3) return false;
+    if (!scene.effectOn) return false;
+    if (scene.effectMode == 2) {
+        if (!glExt.glActiveTextureARB || !glExt.glClientActiveTextureARB) return false;
+        if (object.normalsValid == 0) {
+            GenerateNormals(object, true, false, false);
+            object.BuildTriangles();
+        }
+        BuildPaletteTexture(object);
+        float model[16], light[3];
+        StackModelMatrix(model);
+        InverseRigidPoint(model, scene.effectLightPosition, light);
+        DrawCartoon(scene, object, frame, light);
+        return true;
+    }
+    if (scene.effectMode != 3) return false;
     PrepareShadow(object);
     float model[16], light[3];
     StackModelMatrix(model);

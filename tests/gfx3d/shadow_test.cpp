@@ -242,3 +242,43 @@ TEST(CartoonPalette, SizeFollowsTheColoursAndTheRamp) {
     EXPECT_EQ(PaletteSizeFor(1).width, 512);
     SetShadeRamp(ramp, kDefaultShadeLevels);
 }
+
+TEST(CartoonShading, ShowsOnlyTheRampsLevels) {
+    StartScreen();
+    StandardScene();
+    const double ramp[3] = {0.2, 0.6, 1.0};
+    SetShadeRamp(ramp, 3);
+    // Normals turn from facing the light (left) to across it (right), so the
+    // shade sweeps the whole ramp.
+    std::vector<MeshVertex> square = Square(0, 0, 0, 4);
+    for (MeshVertex& v : square) {
+        v.nz = v.x < 0 ? 1.0f : 0.0f;
+        v.nx = v.x < 0 ? 0.0f : 1.0f;
+    }
+    PutObject(3, {square});
+    engine.scene3D->objectSlots[3].objects[0].normalsValid = 1;
+    SelectTextures(-1, -1);
+    SetLight(-2, 0xFFFFFF, 0, 0, 100, 0, 0, 0, 1);
+    DrawObject(3, 0);
+    EXPECT_NE(engine.scene3D->objectSlots[3].objects[0].paletteTexture, 0u);
+
+    const ScreenPoint a = ProjectStandard(-3.8, 3.8, 0), b = ProjectStandard(3.8, -3.8, 0);
+    int counts[3] = {0, 0, 0}, other = 0, total = 0;
+    for (int y = (int)a.y; y <= (int)b.y; y += 2)
+        for (int x = (int)a.x; x <= (int)b.x; x += 2) {
+            const Rgba c = ReadPixel(x, y);
+            ++total;
+            bool matched = false;
+            for (int k = 0; k < 3; ++k)
+                if (std::abs(c.r - (int)(ramp[k] * 255)) <= 3 && c.g == c.r && c.b == c.r) {
+                    ++counts[k];
+                    matched = true;
+                }
+            if (!matched) ++other;
+        }
+    for (int k = 0; k < 3; ++k) EXPECT_GT(counts[k], total / 10) << k;
+    // Only the filtered seams between bands hold other values.
+    EXPECT_LT(other, total / 10);
+    SetLight(-2, 0, 0, 0, 0, 0, 0, 0, 0);
+    SetShadeRamp(nullptr, 0);
+}
