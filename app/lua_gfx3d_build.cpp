@@ -1,13 +1,18 @@
 // Lua bindings of the 3D engine, continued: objects built from commands, the
-// normal mode, the cube, collision tests and screen projection.
+// normal mode, the cube, the cartoon shade ramp, collision tests and screen
+// projection.
 extern "C" {
 #include <lauxlib.h>
 #include <lua.h>
 }
 
+#include <vector>
+
 #include "gfx3d/gfx3d.h"
 #include "lua_args.h"
+#include "lua_arrays.h"
 #include "lua_register.h"
+#include "strings/number_array.h"
 
 // ---------------------------------------------------------------------------
 // Objects from commands
@@ -42,6 +47,30 @@ static int Lua_Normalmode(lua_State* L) {
 static int Lua_Createcube(lua_State* L) {
     return GuardedBinding(L, [&] {
         CreateCube(ArgNumber(L, 1), ArgNumber(L, 2));
+        return 0;
+    });
+}
+
+// Lua_Shaderamp(levels): a number array, or a table of numbers; anything
+// else, or no numbers, ends the program with error 9.
+static int Lua_Shaderamp(lua_State* L) {
+    if (NumberArray* array = ToNumberArray(L, 1)) {
+        SetShadeRampCommand(*array);
+        return 0;
+    }
+    std::vector<double> values;
+    if (lua_istable(L, 1)) {
+        const size_t count = lua_objlen(L, 1);
+        for (size_t i = 0; i < count && i < 4096; ++i) {
+            lua_rawgeti(L, 1, (int)i + 1);
+            values.push_back(lua_tonumber(L, -1));
+            lua_pop(L, 1);
+        }
+    }
+    return GuardedBinding(L, [&] {
+        NumberArray levels;
+        if (!values.empty()) levels.FillFromList((uint32_t)values.size(), values.data());
+        SetShadeRampCommand(levels);
         return 0;
     });
 }
@@ -90,6 +119,7 @@ static const LuaBinding kGfx3dBuildBindings[] = {
     {"Lua_Endobject", Lua_Endobject},
     {"Lua_Normalmode", Lua_Normalmode},
     {"Lua_Createcube", Lua_Createcube},
+    {"Lua_Shaderamp", Lua_Shaderamp},
     {"Lua_Spherehit", Lua_Spherehit},
     {"Lua_Boxhit", Lua_Boxhit},
     {"Lua_Rayhit", Lua_Rayhit},

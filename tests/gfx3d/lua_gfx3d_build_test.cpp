@@ -46,3 +46,23 @@ TEST(Lua3DBuild, BuiltObjectsCollideAndProject) {
     EXPECT_NE(out.find("project\t1\t"), std::string::npos) << out;
     EXPECT_NE(out.find("back\t1\t0\t0\t0\n"), std::string::npos) << out;
 }
+
+TEST(Lua3DBuild, EffectsRunAndAnEmptyRampEndsTheProgram) {
+    const std::string dir = UseScratchTempDirectory();
+    const std::string out = RunScript(dir,
+        "Lua_Setup3d(1, 100, 60)\n"
+        "Lua_Camera(0, 2, 6, 0, 0, 0)\n"
+        "Lua_Createcube(1, 1)\n"
+        "Lua_Shaderamp({0.3, 0.7, 1})\n"
+        "Lua_Cullmode(1)\n"
+        "Lua_Light(-2, 0xFFFFFF, 3, 4, 5, 0, 0, 0, 1)\n"
+        "Lua_Drawobject(1, 0)\n"
+        "Lua_Light(-3, 0xFFFFFF, 3, 4, 5, 0, 0, 0, 1)\n"
+        "Lua_Drawobject(1, 0)\n"
+        "Lua_Light(-3, 0, 0, 0, 0, 0, 0, 0, 0)\n"
+        "print('effects drawn')\n"
+        "Lua_Shaderamp({})\n"
+        "print('not reached')\n");
+    EXPECT_NE(out.find("effects drawn\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find("not reached"), std::string::npos) << out;
+}
