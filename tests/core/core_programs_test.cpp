@@ -167,12 +167,16 @@ protected:
         hadDisplay = display != nullptr;
         if (display) savedDisplay = display;
         setenv("PATH", (bin + ":" + savedPath).c_str(), 1);
+        // The helper needs a display named; the game window must not look for it.
+        setVideoDriver = std::getenv("SDL_VIDEODRIVER") == nullptr;
+        if (setVideoDriver) setenv("SDL_VIDEODRIVER", "offscreen", 1);
         setenv("DISPLAY", ":97", 1);
     }
     void TearDown() override {
         setenv("PATH", savedPath.c_str(), 1);
         if (hadDisplay) setenv("DISPLAY", savedDisplay.c_str(), 1);
         else unsetenv("DISPLAY");
+        if (setVideoDriver) unsetenv("SDL_VIDEODRIVER");
     }
     // A fake zenity that writes its arguments, one a line, and answers `reply`
     // with exit code `code`.
@@ -187,6 +191,7 @@ protected:
 
     std::string dir, bin, savedPath, savedDisplay;
     bool hadDisplay = false;
+    bool setVideoDriver = false;
 };
 
 TEST_F(FileDialogs, OpenDialogTakesTheFiltersAndAnswersWithSlashes) {
