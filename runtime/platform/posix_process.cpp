@@ -58,6 +58,9 @@ static pid_t Spawn(const std::vector<std::string>& arguments, int outputFd) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (outputFd >= 0) posix_spawn_file_actions_adddup2(&actions, outputFd, STDOUT_FILENO);
+    // The program's own files, sockets and devices stay its own: only the
+    // standard three reach the new program.
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
     pid_t pid = 0;
     int failed = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);

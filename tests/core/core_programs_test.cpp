@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -113,6 +114,20 @@ TEST_F(RunningPrograms, WordsReachTheProgramUninterpreted) {
     ASSERT_EQ(RunProgram(line.c_str(), 1, 0, code), 1.0);
     EXPECT_EQ(code, 0.0);
     EXPECT_EQ(ReadWholeFile(out), "two words\n$HOME\na;b\n*\n");
+}
+
+TEST_F(RunningPrograms, OpenFilesAreNotInherited) {
+    const std::string kept = dir + "kept";
+    FILE* file = std::fopen(kept.c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    const int fd = fileno(file);
+    const std::string out = dir + "fds";
+    std::string line = "sh -c 'if [ -e /proc/self/fd/" + std::to_string(fd) +
+                       " ]; then echo open; else echo closed; fi > \"$0\"' '" + out + "'";
+    double code = -1;
+    EXPECT_EQ(RunProgram(line.c_str(), 1, 0, code), 1.0);
+    std::fclose(file);
+    EXPECT_EQ(ReadWholeFile(out), "closed\n");
 }
 
 TEST_F(RunningPrograms, ImpossibleProgramsGiveZero) {
