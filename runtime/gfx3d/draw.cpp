@@ -94,8 +94,8 @@ static void DrawMeshObject(Zadudedo3D& scene, MeshObjectX& object, int32_t from,
 
     ResetColourToIntensity();
     if (object.currentTriangles.empty()) object.BuildTriangles();
-    // In shadow mode an object draws only its shadow volume.
-    if (scene.effectOn && DrawObjectEffect(scene, object, p)) return;
+    // Effects draw the object their own way; shadows draw only its volume.
+    if (scene.effectOn && DrawObjectEffect(scene, object, p, secondTexture)) return;
 
     const bool unchanged = !scene.effectOn && choice.weight == 0 && scene.scrollU == 0 && scene.scrollV == 0;
     const std::vector<MeshVertex>* vertices = &p.triangles;

@@ -201,8 +201,79 @@ static void DrawCartoon(Zadudedo3D& scene, MeshObjectX& object, const MeshFrame&
     ResetColourToIntensity();
 }
 
-bool DrawObjectEffect(Zadudedo3D& scene, MeshObjectX& object, const MeshFrame& frame) {
+// The relief draw: the light in each corner's tangent space as its colour,
+// combined by a dot product with the normal map of the first texture; the
+// second texture modulates on unit 1.
+static void DrawRelief(MeshObjectX& object, const MeshFrame& frame, const float light[3],
+                       bool secondTexture) {
+    std::vector<MeshVertex>& corners = object.currentTriangles;
+    corners = frame.triangles;
+    for (MeshVertex& v : corners) {
+        float l[3] = {light[0] - v.x, light[1] - v.y, light[2] - v.z};
+        NormaliseSmall(l);
+        v.relief[0] = (v.auxA[0] * l[0] + v.auxA[1] * l[1] + v.auxA[2] * l[2]) * 0.5f + 0.5f;
+        v.relief[1] = (v.auxB[0] * l[0] + v.auxB[1] * l[1] + v.auxB[2] * l[2]) * 0.5f + 0.5f;
+        v.relief[2] = (v.nx * l[0] + v.ny * l[1] + v.nz * l[2]) * 0.5f + 0.5f;
+    }
+    if (corners.empty()) return;
+    constexpr GLsizei kStride = sizeof(MeshVertex);
+    const char* base = reinterpret_cast<const char*>(corners.data());
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, kStride, base + offsetof(MeshVertex, x));
+    glEnableClientState(GL_COLOR_ARRAY);
+    glColorPointer(3, GL_FLOAT, kStride, base + offsetof(MeshVertex, relief));
+    for (unsigned unit : {GL_TEXTURE0, GL_TEXTURE1}) {
+        glExt.glClientActiveTextureARB(unit);
+        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+        glTexCoordPointer(2, GL_FLOAT, kStride, base + offsetof(MeshVertex, u));
+    }
+    glExt.glClientActiveTextureARB(GL_TEXTURE0);
+    if (secondTexture) {
+        glExt.glActiveTextureARB(GL_TEXTURE1);
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    }
+    glExt.glActiveTextureARB(GL_TEXTURE0);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
+    glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB, GL_DOT3_RGB);
+    glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_RGB, GL_PRIMARY_COLOR);
+    glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_RGB, GL_SRC_COLOR);
+    glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE1_RGB, GL_TEXTURE);
+    glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND1_RGB, GL_SRC_COLOR);
+    const GLboolean lit = glIsEnabled(GL_LIGHTING);
+    glDisable(GL_LIGHTING);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    ApplyTransformStack();
+    glDrawArrays(GL_TRIANGLES, 0, (GLsizei)corners.size());
+    glPopMatrix();
+    if (lit) glEnable(GL_LIGHTING);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    glExt.glClientActiveTextureARB(GL_TEXTURE1);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glExt.glClientActiveTextureARB(GL_TEXTURE0);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    ResetColourToIntensity();
+}
+
+bool DrawObjectEffect(Zadudedo3D& scene, MeshObjectX& object, const MeshFrame& frame, bool secondTexture) {
     if (!scene.effectOn) return false;
+    if (scene.effectMode == 1) {
+        if (!glExt.glActiveTextureARB || !glExt.glClientActiveTextureARB) return false;
+        const bool needsNormals = object.normalsValid == 0;
+        const bool needsTangents = !object.frames.empty() && !object.frames[0].packed.empty() &&
+                                   object.frames[0].packed[0].auxA == 0 && object.frames[0].packed[0].auxB == 0;
+        if (needsNormals || needsTangents) {
+            GenerateNormals(object, true, scene.normalMode == 2, true);
+            object.BuildTriangles();
+        }
+        float model[16], light[3];
+        StackModelMatrix(model);
+        InverseRigidPoint(model, scene.effectLightPosition, light);
+        DrawRelief(object, frame, light, secondTexture);
+        return true;
+    }
     if (scene.effectMode == 2) {
         if (!glExt.glActiveTextureARB || !glExt.glClientActiveTextureARB) return false;
         if (object.normalsValid == 0) {

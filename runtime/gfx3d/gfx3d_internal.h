@@ -51,6 +51,7 @@ void StackModelMatrix(float m[16]);
 // `in` brought into object space by the inverse of `m` taken as a rigid
 // motion (rotation transposed, translation -R^T t); scales are not undone.
 void InverseRigidPoint(const float m[16], const float in[3], float out[3]);
-// Draws the object's shadow volume for frame `frame` when the effect is in
-// shadow mode (effects.cpp); true when the object is not to be drawn itself.
-bool DrawObjectEffect(Zadudedo3D& scene, MeshObjectX& object, const MeshFrame& frame);
+// Draws frame `frame` of the object with the shading effect when one is on
+// and can be drawn (effects.cpp): relief, cartoon, or in shadow mode only
+// its shadow volume. False when the object is to be drawn as usual.
+bool DrawObjectEffect(Zadudedo3D& scene, MeshObjectX& object, const MeshFrame& frame, bool secondTexture);

@@ -6,8 +6,10 @@
 #include <GL/gl.h>
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "core/engine.h"
+#include "gfx2d/gfx2d.h"
 #include "gfx2d/gfx2d_support.h"
 #include "gfx3d/gfx3d.h"
 #include "scene_support.h"
@@ -281,4 +283,31 @@ TEST(CartoonShading, ShowsOnlyTheRampsLevels) {
     EXPECT_LT(other, total / 10);
     SetLight(-2, 0, 0, 0, 0, 0, 0, 0, 0);
     SetShadeRamp(nullptr, 0);
+}
+
+TEST(ReliefShading, BrightnessFollowsTheLightDirection) {
+    StartScreen();
+    const std::string dir = UseScratchTempDirectory();
+    // A flat normal map: every texel's normal straight out of the surface.
+    const std::vector<uint8_t> bmp = EncodeBmp(Picture(8, 8, 0xFF8080), 24);
+    WriteWholeFile(dir + "flat.bmp", std::string(bmp.begin(), bmp.end()));
+    ASSERT_EQ(LoadSprite((dir + "flat.bmp").c_str(), 7), 1);
+    PutObject(4, {Square(0, 0, 0, 4)});
+    engine.scene3D->objectSlots[4].objects[0].normalsValid = 1;  // keep the square's own normals
+
+    auto brightness = [](double lx, double ly, double lz) {
+        StandardScene();
+        SelectTextures(7, -1);
+        SetLight(-1, 0xFFFFFF, lx, ly, lz, 0, 0, 0, 1);
+        DrawObject(4, 0);
+        SetLight(-1, 0, 0, 0, 0, 0, 0, 0, 0);
+        return ReadPixel(160, 120).r;
+    };
+    const int overhead = brightness(0, 0, 100);
+    const int slanted = brightness(100, 0, 100);
+    const int grazing = brightness(100, 0, 2);
+    EXPECT_GT(overhead, 240);
+    EXPECT_NEAR(slanted, 255 * std::sqrt(0.5), 12);
+    EXPECT_LT(grazing, 20);
+    EXPECT_NE(engine.scene3D->objectSlots[4].objects[0].frames[0].packed[0].auxA, 0);
 }
