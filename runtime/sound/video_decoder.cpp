@@ -33,6 +33,10 @@ struct VideoDecoder {
     double framePeriod = 0.04;
     double origin = 0;                  // seconds of the container's start
     SwsContext* scaler = nullptr;
+    // The scaler's own target: its vector code may write past the end of a
+    // row, so rows are 64-byte aligned with one spare row below them.
+    std::vector<uint8_t> scaled;
+    int scaledStride = 0;
     std::deque<AVFrame*> pictures;      // decoded, not yet taken
     std::deque<double> pictureTimes;
     double lastPictureTime = -1;        // last decoded, for pictures without a time
@@ -338,11 +342,18 @@ bool VideoTakePicture(VideoDecoder* d, std::vector<uint8_t>* rgba, double& secon
         d->scaler = sws_getCachedContext(d->scaler, d->width, d->height,
                                          (AVPixelFormat)picture->format, d->width, d->height,
                                          AV_PIX_FMT_RGBA, SWS_BILINEAR, nullptr, nullptr, nullptr);
-        rgba->resize((size_t)d->width * (size_t)d->height * 4);
-        uint8_t* planes[4] = {rgba->data(), nullptr, nullptr, nullptr};
-        int strides[4] = {d->width * 4, 0, 0, 0};
+        const size_t row = (size_t)d->width * 4;
+        d->scaledStride = (int)((row + 63) / 64 * 64);
+        d->scaled.resize((size_t)d->scaledStride * (size_t)(d->height + 1) + 64);
+        uint8_t* target = d->scaled.data();
+        target += (64 - (reinterpret_cast<uintptr_t>(target) & 63)) & 63;
+        uint8_t* planes[4] = {target, nullptr, nullptr, nullptr};
+        int strides[4] = {d->scaledStride, 0, 0, 0};
         ok = d->scaler && sws_scale(d->scaler, picture->data, picture->linesize, 0, d->height,
                                     planes, strides) == d->height;
+        rgba->resize(row * (size_t)d->height);
+        for (int y = 0; ok && y < d->height; ++y)
+            std::memcpy(rgba->data() + (size_t)y * row, target + (size_t)y * d->scaledStride, row);
     }
     av_frame_free(&picture);
     return ok;
