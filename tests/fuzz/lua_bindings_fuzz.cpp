@@ -77,6 +77,9 @@ static const Exclusion kExcluded[] = {
     {"Lua_Netjoin", "connects to a host named by the script and waits for its replies"},
     {"Lua_Httpfetch",
      "looks up and connects to a server named by the script with blocking reads, off the machine"},
+    {"Lua_Runprogram", "starts any program the script names, with any arguments"},
+    {"Lua_Filedialog", "runs the system's dialog helper where a display is named, and waits for a person"},
+    {"Lua_Playvideo", "blocks while a video plays, for ever when looping; fuzz_video covers its decoding"},
 };
 
 // Whether any number argument on the stack (above the two functions) is at
