@@ -4,7 +4,18 @@
 -- then type a line and press Enter to send it to everybody.
 -- The script runs once every frame; its globals keep the state between frames.
 
-local PORT = "26000"
+-- chatPort and chatTyping let a test run the example unattended: another
+-- port, and keys typed for the user, one a frame.
+local PORT = chatPort or "26000"
+
+local function readchar()
+  if chatTyping and chatTyping ~= "" then
+    local c = string.sub(chatTyping, 1, 1)
+    chatTyping = string.sub(chatTyping, 2)
+    return c
+  end
+  return Lua_Readchar()
+end
 
 if not chat then
   chat = { state = "choose", lines = {}, typed = "", me = "", frame = 0, players = 0 }
@@ -38,12 +49,12 @@ chat.frame = chat.frame + 1
 
 if chat.state == "choose" then
   Lua_Print("H: host a chat   J: join the chat on this machine", 4, 4)
-  local c = Lua_Readchar()
+  local c = readchar()
   if c == "h" or c == "H" then start(true) end
   if c == "j" or c == "J" then start(false) end
 else
   -- Typing: characters append, backspace drops one, Enter sends to all.
-  local c = Lua_Readchar()
+  local c = readchar()
   if c == "\r" or c == "\n" then
     if chat.typed ~= "" then Lua_Netsendmessage(chat.me, 0, chat.typed) end
     chat.typed = ""
