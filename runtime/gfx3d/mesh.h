@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // ---------------------------------------------------------------------------
@@ -159,6 +160,9 @@ bool LoadObjectFromBytes(MeshObject& object, const uint8_t* data, size_t size, b
 bool SaveObject(const MeshObject& object, const char* path);
 // The bytes SaveObject writes.
 std::vector<uint8_t> ObjectToBytes(const MeshObject& object);
+// The object as a text object file (version 1.1): one polygon per triangle
+// of its expanded frames, one vertex per corner. Expands the triangles.
+std::string ObjectToText(MeshObject& object);
 
 // Turns every frame's vertex list into its packed stream (the list is
 // emptied), rebuilds the u and v lists from frame 0 and adds new colour words

@@ -1,11 +1,14 @@
 // The text object file: a token stream of texture coordinates, coloured
 // polygons over vertex indices, and one vertex list per frame. Every polygon
 // becomes a fan in every frame; the frames are then packed like any built
-// object. Counts and indices are checked against what was really read.
+// object. Counts and indices are checked against what was really read. The
+// writer gives any object back in this form.
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 #include "core/engine.h"
@@ -229,4 +232,41 @@ bool ReadTextObject(MeshObject& object, const uint8_t* data, size_t size) {
     else
         GenerateNormals(object, true, true, false);
     return true;
+}
+
+// ---------------------------------------------------------------------------
+// Writer
+
+std::string ObjectToText(MeshObject& object) {
+    ExpandTriangles(object);
+    std::string out = "DDDA 1.1\n# one polygon per triangle; one vertex per corner in every frame\n";
+    const std::vector<MeshVertex> none;
+    const std::vector<MeshVertex>& first = object.frames.empty() ? none : object.frames[0].triangles;
+    char line[160];
+    std::snprintf(line, sizeof line, "%zu\n", first.size());
+    out += line;
+    for (const MeshVertex& v : first) {
+        // The triangle list holds the drawn v, the stored one negated.
+        std::snprintf(line, sizeof line, "%.9g %.9g\n", v.u, -v.v);
+        out += line;
+    }
+    std::snprintf(line, sizeof line, "%zu\n", first.size() / 3);
+    out += line;
+    for (size_t t = 0; t + 2 < first.size(); t += 3) {
+        const uint32_t c = IsReservedColour(first[t].colour) ? 0x00FFFFFF : first[t].colour;
+        std::snprintf(line, sizeof line, "%u %u %u 3  %zu %zu  %zu %zu  %zu %zu\n", c & 255, (c >> 8) & 255,
+                      (c >> 16) & 255, t, t, t + 1, t + 1, t + 2, t + 2);
+        out += line;
+    }
+    std::snprintf(line, sizeof line, "%zu\n", object.frames.size());
+    out += line;
+    for (const MeshFrame& frame : object.frames) {
+        std::snprintf(line, sizeof line, "%zu\n", frame.triangles.size());
+        out += line;
+        for (const MeshVertex& v : frame.triangles) {
+            std::snprintf(line, sizeof line, "%.9g %.9g %.9g  %.9g %.9g %.9g\n", v.x, v.y, v.z, v.nx, v.ny, v.nz);
+            out += line;
+        }
+    }
+    return out;
 }

@@ -185,3 +185,24 @@ TEST_F(TextObjectTest, TruncatedFileGivesFewerLists) {
     EXPECT_TRUE(object.frames.empty());
     EXPECT_EQ(Log(), "");
 }
+
+TEST_F(TextObjectTest, WrittenTextReadsBackAsTheSameTriangles) {
+    MeshObject object;
+    ASSERT_TRUE(Load(object, std::string(kHeader) + "1.1" + kBody + "0 0 0 0 0 1  4 0 0 0 0 1  0 4 0 0 0 1\n"));
+    const std::string text = ObjectToText(object);
+    MeshObject again;
+    ASSERT_TRUE(Load(again, text));
+    ExpandTriangles(again);
+    ASSERT_EQ(again.frames.size(), 1u);
+    ASSERT_EQ(again.frames[0].triangles.size(), object.frames[0].triangles.size());
+    for (size_t i = 0; i < again.frames[0].triangles.size(); ++i) {
+        const MeshVertex& a = object.frames[0].triangles[i];
+        const MeshVertex& b = again.frames[0].triangles[i];
+        EXPECT_NEAR(a.x, b.x, 1e-4);
+        EXPECT_NEAR(a.y, b.y, 1e-4);
+        EXPECT_FLOAT_EQ(a.u, b.u);
+        EXPECT_FLOAT_EQ(a.v, b.v);
+        EXPECT_EQ(a.colour, b.colour);
+        EXPECT_NEAR(a.nz, b.nz, 1e-4);
+    }
+}
