@@ -139,6 +139,11 @@ void DrawShadowVolume(MeshObjectX& object, const std::vector<MeshVertex>& triang
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_LIGHTING);
     glStencilFunc(GL_ALWAYS, 0, 0xFFFFFFFF);
+    // The volume is wound counter-clockwise seen from outside, whatever front
+    // faces the cull mode chose for the objects.
+    GLint front = GL_CCW;
+    glGetIntegerv(GL_FRONT_FACE, &front);
+    glFrontFace(GL_CCW);
     glEnable(GL_CULL_FACE);
     glCullFace(GL_BACK);
     glStencilOp(GL_KEEP, GL_KEEP, GL_INCR);
@@ -146,6 +151,7 @@ void DrawShadowVolume(MeshObjectX& object, const std::vector<MeshVertex>& triang
     glCullFace(GL_FRONT);
     glStencilOp(GL_KEEP, GL_KEEP, GL_DECR);
     DrawVolumeSides(object, triangles, light, caps);
+    glFrontFace((GLenum)front);
 }
 
 void SetShadowPass(Zadudedo3D& scene, bool on) {
