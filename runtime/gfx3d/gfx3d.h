@@ -1,8 +1,9 @@
 // The 3D engine: the engine object with its object and shader slots, the 3D
 // projection, camera and up vector, cull modes, the transform stack, texture
 // selection for objects, object drawing with frame interpolation and sphere
-// culling, lines, points and axes, lights, fog and shader programs. The
-// object model and its files are in gfx3d/mesh.h.
+// culling, lines, points and axes, lights, fog, shader programs, objects
+// built from commands, collision and projection, shading effects and
+// stencil shadows. The object model and its files are in gfx3d/mesh.h.
 #pragma once
 
 #include <cstdint>
