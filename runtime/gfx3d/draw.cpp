@@ -107,24 +107,24 @@ static void DrawMeshObject(Zadudedo3D& scene, MeshObjectX& object, int32_t from,
     const char* base0 = BindVertexSource(object, *vertices, unchanged && choice.p == 0);
 
     glEnableClientState(GL_VERTEX_ARRAY);
-    glVertexPointer(3, GL_FLOAT, kStride, base0 + offsetof(MeshVertex, x));
+    glVertexPointer(3, GL_FLOAT, kStride, VertexField(base0, offsetof(MeshVertex, x)));
     if (glExt.glClientActiveTextureARB) glExt.glClientActiveTextureARB(GL_TEXTURE0);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    glTexCoordPointer(2, GL_FLOAT, kStride, base0 + offsetof(MeshVertex, u));
+    glTexCoordPointer(2, GL_FLOAT, kStride, VertexField(base0, offsetof(MeshVertex, u)));
     const bool unit1 = secondTexture && glExt.glClientActiveTextureARB && glExt.glActiveTextureARB;
     if (unit1) {
         glExt.glClientActiveTextureARB(GL_TEXTURE1);
         glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-        glTexCoordPointer(2, GL_FLOAT, kStride, base0 + offsetof(MeshVertex, u));
+        glTexCoordPointer(2, GL_FLOAT, kStride, VertexField(base0, offsetof(MeshVertex, u)));
         glExt.glClientActiveTextureARB(GL_TEXTURE0);
     }
     if (object.hasColours) {
         glEnableClientState(GL_COLOR_ARRAY);
-        glColorPointer(3, GL_FLOAT, kStride, base0 + offsetof(MeshVertex, r));
+        glColorPointer(3, GL_FLOAT, kStride, VertexField(base0, offsetof(MeshVertex, r)));
     }
     if (scene.lightMask || scene.sphereMapping) {
         glEnableClientState(GL_NORMAL_ARRAY);
-        glNormalPointer(GL_FLOAT, kStride, base0 + offsetof(MeshVertex, nx));
+        glNormalPointer(GL_FLOAT, kStride, VertexField(base0, offsetof(MeshVertex, nx)));
     }
     if (scene.sphereMapping) {
         glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);

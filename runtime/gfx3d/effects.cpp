@@ -139,13 +139,13 @@ static void DrawCartoon(Zadudedo3D& scene, MeshObjectX& object, const MeshFrame&
     constexpr GLsizei kStride = sizeof(MeshVertex);
     const char* base = reinterpret_cast<const char*>(corners.data());
     glEnableClientState(GL_VERTEX_ARRAY);
-    glVertexPointer(3, GL_FLOAT, kStride, base + offsetof(MeshVertex, x));
+    glVertexPointer(3, GL_FLOAT, kStride, VertexField(base, offsetof(MeshVertex, x)));
     glExt.glClientActiveTextureARB(GL_TEXTURE0);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    glTexCoordPointer(2, GL_FLOAT, kStride, base + offsetof(MeshVertex, u));
+    glTexCoordPointer(2, GL_FLOAT, kStride, VertexField(base, offsetof(MeshVertex, u)));
     glExt.glClientActiveTextureARB(GL_TEXTURE1);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    glTexCoordPointer(2, GL_FLOAT, kStride, base + offsetof(MeshVertex, auxB));
+    glTexCoordPointer(2, GL_FLOAT, kStride, VertexField(base, offsetof(MeshVertex, auxB)));
     glExt.glActiveTextureARB(GL_TEXTURE1);
     glBindTexture(GL_TEXTURE_2D, object.paletteTexture);
     glEnable(GL_TEXTURE_2D);
@@ -219,13 +219,13 @@ static void DrawRelief(MeshObjectX& object, const MeshFrame& frame, const float 
     constexpr GLsizei kStride = sizeof(MeshVertex);
     const char* base = reinterpret_cast<const char*>(corners.data());
     glEnableClientState(GL_VERTEX_ARRAY);
-    glVertexPointer(3, GL_FLOAT, kStride, base + offsetof(MeshVertex, x));
+    glVertexPointer(3, GL_FLOAT, kStride, VertexField(base, offsetof(MeshVertex, x)));
     glEnableClientState(GL_COLOR_ARRAY);
-    glColorPointer(3, GL_FLOAT, kStride, base + offsetof(MeshVertex, relief));
+    glColorPointer(3, GL_FLOAT, kStride, VertexField(base, offsetof(MeshVertex, relief)));
     for (unsigned unit : {GL_TEXTURE0, GL_TEXTURE1}) {
         glExt.glClientActiveTextureARB(unit);
         glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-        glTexCoordPointer(2, GL_FLOAT, kStride, base + offsetof(MeshVertex, u));
+        glTexCoordPointer(2, GL_FLOAT, kStride, VertexField(base, offsetof(MeshVertex, u)));
     }
     glExt.glClientActiveTextureARB(GL_TEXTURE0);
     if (secondTexture) {

@@ -55,3 +55,11 @@ void InverseRigidPoint(const float m[16], const float in[3], float out[3]);
 // and can be drawn (effects.cpp): relief, cartoon, or in shadow mode only
 // its shadow volume. False when the object is to be drawn as usual.
 bool DrawObjectEffect(Zadudedo3D& scene, MeshObjectX& object, const MeshFrame& frame, bool secondTexture);
+
+// The address of a vertex field for the GL's array pointers: `base` is a
+// client array, or null when a vertex buffer is bound and the GL takes
+// offsets. The sum is taken on integers, since adding to a null pointer is
+// not defined.
+inline const void* VertexField(const char* base, size_t offset) {
+    return reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(base) + offset);
+}
