@@ -67,14 +67,7 @@ static void DrawQueued() {
         return;
     }
     if (batch.fanIndices.empty()) MakeFanIndices();
-    const int stride = 4 * (int)sizeof(float);
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glVertexPointer(2, GL_FLOAT, stride, vertices);
-    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    glTexCoordPointer(2, GL_FLOAT, stride, vertices + 2);
-    glDrawElements(GL_TRIANGLES, (GLsizei)(batch.quads * 6), GL_UNSIGNED_INT, batch.fanIndices.data());
-    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-    glDisableClientState(GL_VERTEX_ARRAY);
+    DrawIndexedTriangles2D(vertices, batch.fanIndices.data(), (int)(batch.quads * 6));
 }
 
 // Room for `quads` more quads of the kind, with the texture bound: a queue of

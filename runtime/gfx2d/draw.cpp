@@ -44,9 +44,11 @@ float SlotV(const SpriteStore& store, int32_t slot) {
     return texture > 0 ? (float)store.imageHeight[slot] / (float)texture : 0.0f;
 }
 
-// Draws interleaved vertices: `positions` coordinates, then u, v. Texture
-// coordinates are passed only while a sprite is bound.
-static void DrawInterleaved(const float* vertices, int count, unsigned mode, int positions) {
+// Draws interleaved vertices: `positions` coordinates, then u, v, in order or
+// by `indices` when given. Texture coordinates are passed only while a sprite
+// is bound.
+static void DrawInterleaved(const float* vertices, int count, unsigned mode, int positions,
+                            const uint32_t* indices = nullptr) {
     const bool textured = boundSprite >= 0;
     const int stride = (positions + 2) * (int)sizeof(float);
     glEnableClientState(GL_VERTEX_ARRAY);
@@ -55,12 +57,17 @@ static void DrawInterleaved(const float* vertices, int count, unsigned mode, int
         glEnableClientState(GL_TEXTURE_COORD_ARRAY);
         glTexCoordPointer(2, GL_FLOAT, stride, vertices + positions);
     }
-    glDrawArrays(mode, 0, count);
+    if (indices) glDrawElements(mode, count, GL_UNSIGNED_INT, indices);
+    else glDrawArrays(mode, 0, count);
     if (textured) glDisableClientState(GL_TEXTURE_COORD_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);
 }
 
 void DrawFan2D(const float* vertices, int count) { DrawInterleaved(vertices, count, GL_TRIANGLE_FAN, 2); }
+
+void DrawIndexedTriangles2D(const float* vertices, const uint32_t* indices, int indexCount) {
+    DrawInterleaved(vertices, indexCount, GL_TRIANGLES, 2, indices);
+}
 
 void SizeVertexList(std::vector<float>& list, size_t needed, size_t floatsPerVertex) {
     size_t capacity = list.capacity() / floatsPerVertex;

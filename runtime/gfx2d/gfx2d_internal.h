@@ -32,6 +32,9 @@ void ReleaseBindObjects(bool glReady);
 // Draws four vertices of (x, y, u, v) as a triangle fan; texture coordinates
 // only while a sprite is bound.
 void DrawFan2D(const float* vertices, int count);
+// Draws triangles of (x, y, u, v) vertices picked by `indices`, texture
+// coordinates as for DrawFan2D.
+void DrawIndexedTriangles2D(const float* vertices, const uint32_t* indices, int indexCount);
 
 // Makes room in a vertex list for `needed` vertices of `floatsPerVertex`:
 // when the capacity is not above the need it becomes 512 vertices, or
