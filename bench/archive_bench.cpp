@@ -12,6 +12,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "bench_timing.h"
 #include "archive_writer.h"
 #include "core/engine.h"
 #include "files/archive.h"
@@ -22,9 +23,7 @@ namespace {
 constexpr size_t kEntrySize = 16u << 20;
 constexpr int kRuns = 7;
 
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+using Clock = BenchClock;
 
 void Write(const std::string& path, const std::string& bytes) {
     FILE* f = std::fopen(path.c_str(), "wb");
@@ -32,18 +31,10 @@ void Write(const std::string& path, const std::string& bytes) {
     std::fclose(f);
 }
 
-// Median and best of kRuns timings of `work`.
+// Best and median of kRuns timings of `work` (bench_timing.h).
 template <typename Work>
 void Time(const char* what, double megabytes, Work work) {
-    std::vector<double> t;
-    for (int i = 0; i < kRuns; ++i) {
-        auto start = Clock::now();
-        work();
-        t.push_back(Seconds(Clock::now() - start));
-    }
-    std::sort(t.begin(), t.end());
-    std::printf("%-44s %9.2f %9.2f %10.1f\n", what, t.front() * 1000, t[t.size() / 2] * 1000,
-                megabytes / t[t.size() / 2]);
+    TimeRuns(what, 44, kRuns, megabytes, work);
 }
 
 // Picture-like data: smooth gradients with noise in the low bits, which LZO

@@ -16,6 +16,7 @@
 
 #include <GL/gl.h>
 
+#include "bench_timing.h"
 #include "core/engine.h"
 #include "gfx3d/gfx3d.h"
 #include "gfx3d/mesh.h"
@@ -25,23 +26,12 @@ namespace {
 
 constexpr int kRuns = 9;
 
-using Clock = std::chrono::steady_clock;
+using Clock = BenchClock;
 
-double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
-
-// Best and median of kRuns timings of `work`, in milliseconds, and MB/s of
-// the median.
+// Best and median of kRuns timings of `work` (bench_timing.h).
 template <typename Work>
 void Time(const char* what, double megabytes, Work work) {
-    std::vector<double> t;
-    for (int i = 0; i < kRuns; ++i) {
-        auto start = Clock::now();
-        work();
-        t.push_back(Seconds(Clock::now() - start));
-    }
-    std::sort(t.begin(), t.end());
-    std::printf("%-48s %9.2f %9.2f %10.1f\n", what, t.front() * 1000, t[t.size() / 2] * 1000,
-                megabytes / t[t.size() / 2]);
+    TimeRuns(what, 48, kRuns, megabytes, work);
 }
 
 // ---------------------------------------------------------------------------
