@@ -39,6 +39,8 @@ static DrawBatch batch;
 // A bound on the queue keeps its memory small; a draw of this many quads
 // already costs the GL almost nothing per quad.
 static const size_t kMostQuads = 1024;
+// Runs of fewer quads than this are drawn without the sprite program.
+static const size_t kProgramQuads = 32;
 
 // ---------------------------------------------------------------------------
 // Internal helpers
@@ -62,12 +64,16 @@ static void MakeFanIndices() {
 static void DrawQueued() {
     const float* vertices = batch.vertices.data();
     const int count = (int)(batch.quads * 4);
+    // Going to the sprite program and back costs the driver about as much as a
+    // few quads, so short runs stay with the fixed-function pipeline.
+    const bool programmed = batch.quads >= kProgramQuads && BeginSpriteProgram();
     if (batch.kind == kBatchText) {
         DrawVertexList(vertices, count, GL_QUADS);
-        return;
+    } else {
+        if (batch.fanIndices.empty()) MakeFanIndices();
+        DrawIndexedTriangles2D(vertices, batch.fanIndices.data(), (int)(batch.quads * 6));
     }
-    if (batch.fanIndices.empty()) MakeFanIndices();
-    DrawIndexedTriangles2D(vertices, batch.fanIndices.data(), (int)(batch.quads * 6));
+    if (programmed) EndSpriteProgram();
 }
 
 // Room for `quads` more quads of the kind, with the texture bound: a queue of

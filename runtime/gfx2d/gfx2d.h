@@ -259,6 +259,14 @@ void SetDrawBatching(bool on);
 bool DrawBatchingOn();
 // Draws what is queued (nothing when the queue is empty or its store is gone).
 void FlushDrawBatch();
+// Long runs of the draw batching go through a small GLSL program that gives
+// the pixels of the fixed-function pipeline at less cost, where the state
+// allows it and the GL has GLSL 1.30 (the environment variable
+// REVEV_SPRITE_PROGRAM=0 turns it off for the process). Off here means the
+// fixed-function pipeline always.
+void SetSpriteProgram(bool on);
+// Whether the batching can use the program in this context.
+bool SpriteProgramReady();
 // DrawSprite, RotoZoomSprite and Print through the draw batching while it is
 // on, else at once. The plain commands always draw at once, after the queue.
 void QueueSprite(double slot, double x, double y);

@@ -29,6 +29,16 @@ void PrepareTileBinding();
 // Deletes the binding's GL objects (when the GL is ready) and forgets its state.
 void ReleaseBindObjects(bool glReady);
 
+// The sprite program (sprite_program.cpp): Begin puts it in place of the
+// fixed-function pipeline for one textured draw and says whether it did, which
+// it does only where both give the same pixels; End goes back. The draw
+// batching uses it for its longer runs.
+bool BeginSpriteProgram();
+void EndSpriteProgram();
+// Deletes the program (when the GL is ready) and forgets it; the next draw in
+// a new context builds it again.
+void ReleaseSpriteProgram(bool glReady);
+
 // Draws four vertices of (x, y, u, v) as a triangle fan; texture coordinates
 // only while a sprite is bound.
 void DrawFan2D(const float* vertices, int count);

@@ -59,6 +59,7 @@ static void FreeAllIn(SpriteStore& store, bool glReady) {
 // The screen object is going away (or its context is rebuilt): every texture
 // goes, and so does the store; the next use starts an empty one.
 static void ReleaseStore(OpenGLZadudedo& screen) {
+    ReleaseSpriteProgram(screen.glReady != 0);
     if (!screen.sprites) return;
     FreeAllIn(*screen.sprites, screen.glReady != 0);
     delete screen.sprites;

@@ -1,6 +1,9 @@
-// Draw batching is invisible: the same frame drawn by a script with the queue
-// on and off has the same bytes, through the program's own Lua state, with
-// runs broken by every kind of binding, by texture changes and by present.
+// Draw batching and the sprite program are invisible: the same frame drawn by
+// a script with the queue on and off, or with textured draws through the
+// program and through the fixed-function pipeline, has the same bytes, through
+// the program's own Lua state, with runs broken by every kind of binding, by
+// texture changes and by present, and with every state that must keep the
+// fixed-function pipeline.
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
@@ -10,7 +13,9 @@ extern "C" {
 }
 
 #include <cmath>
+#include <cstring>
 #include <fstream>
+#include <functional>
 
 #include "application.h"
 #include "core/engine.h"
@@ -60,6 +65,7 @@ protected:
 
     void TearDown() override {
         SetDrawBatching(false);
+        SetSpriteProgram(true);
         if (L) lua_close(L);
     }
 
@@ -71,9 +77,11 @@ protected:
         EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     }
 
-    // The frame the script draws, batched or not.
-    std::vector<uint8_t> Frame(const std::string& script, bool batched) {
+    // The frame the script draws, batched or not, through the sprite program
+    // where it can be used or never.
+    std::vector<uint8_t> Frame(const std::string& script, bool batched, bool program = true) {
         SetDrawBatching(batched);
+        SetSpriteProgram(program);
         ClearTo(0, 0, 0);
         Run(script);
         FlushDrawBatch();
@@ -87,6 +95,13 @@ protected:
         EXPECT_EQ(DifferingPixels(plain, batched), 0u);
         // The script drew something: a blank frame would compare equal too.
         EXPECT_GT(DifferingPixels(plain, std::vector<uint8_t>(plain.size(), 0)), 1000u);
+    }
+
+    void ExpectProgramInvisible(const std::string& script, bool batched) {
+        const std::vector<uint8_t> fixed = Frame(script, batched, false);
+        const std::vector<uint8_t> programmed = Frame(script, batched, true);
+        EXPECT_EQ(DifferingPixels(fixed, programmed), 0u);
+        EXPECT_GT(DifferingPixels(fixed, std::vector<uint8_t>(fixed.size(), 0)), 1000u);
     }
 
     std::string dir;
@@ -156,6 +171,150 @@ TEST_F(Batching, TurningBatchingOffOrLosingTheScreenFlushesOrDropsTheQueue) {
     Run("Lua_Drawsprite(1, 50, 50)");
     DrawSprite(2, 50, 50);
     EXPECT_EQ(ReadPixel(51, 51), ReadPixel(11, 11));
+}
+
+// The comparisons below are only worth something where the program is used;
+// the software GL the tests run on has GLSL 1.30.
+TEST_F(Batching, TheSpriteProgramIsBuiltOnTheSoftwareGl) {
+    const char* renderer = (const char*)glGetString(GL_RENDERER);
+    if (!renderer || !std::strstr(renderer, "llvmpipe")) GTEST_SKIP() << "renderer " << (renderer ? renderer : "?");
+    EXPECT_TRUE(SpriteProgramReady());
+    SetSpriteProgram(false);
+    EXPECT_FALSE(SpriteProgramReady());
+}
+
+const char* kMixedFrame = R"(
+    local s = 11
+    local function rnd(n) s = (s * 1103515245 + 12345) % 2147483648; return math.floor(s / 65536) % n end
+    local modes = {-1, 0, 1, -0.3, 0.7}
+    for m = 1, #modes do
+      Lua_Alphamode(modes[m])
+      for i = 1, 60 do Lua_Drawsprite(1, rnd(300) - 10, rnd(230) - 10) end
+      for i = 1, 30 do Lua_Drawsprite(2, rnd(3000) / 10, rnd(2300) / 10) end
+      for i = 1, 70 do Lua_Rotozoomsprite(1 + math.floor(i / 36), rnd(300), rnd(220), rnd(3600) / 10, 0.1 + rnd(400) / 100) end
+      for i = 1, 20 do Lua_Stretchsprite(2, rnd(300), rnd(220), rnd(90) - 45, rnd(60) - 30) end
+      for i = 1, 20 do Lua_Zoomsprite(1, rnd(300), rnd(220), rnd(300) / 100, rnd(300) / 100) end
+      for i = 1, 10 do Lua_Print("Text through the program, long enough", rnd(200), rnd(230)) end
+    end
+    -- A surface drawn into and then shown as a sprite.
+    Lua_Createscreen(0, 5, 64, 48)
+    Lua_Usescreen(0)
+    Lua_Alphamode(-1)
+    for i = 1, 40 do Lua_Rotozoomsprite(1, rnd(64), rnd(48), rnd(360), 0.7) end
+    Lua_Usescreen(-1)
+    for i = 1, 5 do Lua_Rotozoomsprite(5, rnd(300), rnd(220), rnd(360), 1.3) end
+)";
+
+TEST_F(Batching, TheSpriteProgramGivesTheFixedFunctionBytes) {
+    Run(std::string("DIR = '") + dir + "'\n" + kLoad);
+    ExpectProgramInvisible(kMixedFrame, false);
+    ExpectProgramInvisible(kMixedFrame, true);
+}
+
+// Runs long enough for the program, drawn from C++ so that a state can be put
+// in place between queueing and drawing: the drawing must follow the state it
+// meets, as the fixed-function pipeline does.
+std::vector<uint8_t> QueuedFrame(bool program, const std::function<void()>& state) {
+    SetSpriteProgram(program);
+    SetDrawBatching(true);
+    ClearTo(30, 60, 90);
+    AlphaMode(-1);
+    for (int i = 0; i < 64; ++i) QueueRotoZoomSprite(1, 10 + (i * 37) % 280, 10 + (i * 53) % 200, i * 17, 1.7);
+    state();
+    FlushDrawBatch();
+    for (int i = 0; i < 48; ++i) QueueSprite(2, (i * 41) % 300, (i * 29) % 220);
+    state();
+    FlushDrawBatch();
+    SetDrawBatching(false);
+    return ReadFrame();
+}
+
+struct StateCase {
+    const char* name;
+    std::function<void()> set, undo;
+    // The state without the one under test, when it needs more than the
+    // default.
+    std::function<void()> base = [] {};
+};
+
+TEST_F(Batching, EveryOtherFixedFunctionStateIsDrawnAsTheFixedFunctionPipelineDrawsIt) {
+    Run(std::string("DIR = '") + dir + "'\n" + kLoad);
+    static GLfloat diffuse[4] = {0.2f, 0.9f, 0.4f, 1.0f}, fogColour[4] = {0.8f, 0.1f, 0.1f, 1.0f};
+    static GLfloat plane[4] = {0.01f, 0.02f, 0, 0};
+    const StateCase cases[] = {
+        {"colour outside 0..1", [] { glColor4f(1.5f, 0.5f, -0.25f, 0.8f); }, [] {}},
+        {"lighting",
+         [] {
+             glEnable(GL_LIGHTING);
+             glEnable(GL_LIGHT0);
+             glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
+         },
+         [] {
+             glDisable(GL_LIGHT0);
+             glDisable(GL_LIGHTING);
+         }},
+        {"fog",
+         [] {
+             glEnable(GL_FOG);
+             glFogi(GL_FOG_MODE, GL_LINEAR);
+             glFogf(GL_FOG_START, -1.0f);
+             glFogf(GL_FOG_END, 0.5f);
+             glFogfv(GL_FOG_COLOR, fogColour);
+         },
+         [] { glDisable(GL_FOG); }},
+        {"generated coordinates",
+         [] {
+             glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_OBJECT_LINEAR);
+             glTexGenfv(GL_S, GL_OBJECT_PLANE, plane);
+             glEnable(GL_TEXTURE_GEN_S);
+         },
+         [] { glDisable(GL_TEXTURE_GEN_S); }},
+        {"replace mode",
+         [] {
+             glColor4f(0.5f, 0.5f, 0.5f, 0.5f);
+             glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+         },
+         [] { glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE); },
+         [] { glColor4f(0.5f, 0.5f, 0.5f, 0.5f); }},
+        {"texture matrix",
+         [] {
+             glMatrixMode(GL_TEXTURE);
+             glScalef(0.5f, 2.0f, 1.0f);
+             glMatrixMode(GL_MODELVIEW);
+         },
+         [] {
+             glMatrixMode(GL_TEXTURE);
+             glLoadIdentity();
+             glMatrixMode(GL_MODELVIEW);
+         }},
+        {"second unit",
+         [] {
+             glExt.glActiveTextureARB(GL_TEXTURE1);
+             glEnable(GL_TEXTURE_2D);
+             glBindTexture(GL_TEXTURE_2D, ActiveSpriteStore()->plainTexture[1]);
+             glExt.glActiveTextureARB(GL_TEXTURE0);
+         },
+         [] {
+             glExt.glActiveTextureARB(GL_TEXTURE1);
+             glDisable(GL_TEXTURE_2D);
+             glExt.glActiveTextureARB(GL_TEXTURE0);
+             ResetSpriteBinding();
+         }},
+    };
+    const std::vector<uint8_t> unchanged = QueuedFrame(false, [] {});
+    EXPECT_EQ(DifferingPixels(unchanged, QueuedFrame(true, [] {})), 0u);
+    for (const StateCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<uint8_t> fixed = QueuedFrame(false, c.set);
+        c.undo();
+        // The state matters to the picture, so a program that ignored it
+        // would show.
+        EXPECT_GT(DifferingPixels(QueuedFrame(false, c.base), fixed), 1000u);
+        c.undo();
+        EXPECT_EQ(DifferingPixels(fixed, QueuedFrame(true, c.set)), 0u);
+        c.undo();
+    }
+    glColor4f(1, 1, 1, 1);
 }
 
 }  // namespace
