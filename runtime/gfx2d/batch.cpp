@@ -29,6 +29,7 @@ struct DrawBatch {
     size_t quads = 0;
     // Sprite quads go out as the two triangles of their fan: 0 1 2, 0 2 3.
     std::vector<uint32_t> fanIndices;
+    size_t quadsSinceGlFlush = 0;
 };
 
 // ---------------------------------------------------------------------------
@@ -41,6 +42,8 @@ static DrawBatch batch;
 static const size_t kMostQuads = 1024;
 // Runs of fewer quads than this are drawn without the sprite program.
 static const size_t kProgramQuads = 32;
+// Quads drawn between two flushes of the GL's command queue.
+static const size_t kQuadsPerGlFlush = 2048;
 
 // ---------------------------------------------------------------------------
 // Internal helpers
@@ -74,6 +77,15 @@ static void DrawQueued() {
         DrawIndexedTriangles2D(vertices, batch.fanIndices.data(), (int)(batch.quads * 6));
     }
     if (programmed) EndSpriteProgram();
+    // A software GL starts drawing only when its commands are flushed, which
+    // present would do at the end of the frame; flushing every few thousand
+    // quads lets it draw the first part of a long frame while the script goes
+    // on with the rest.
+    batch.quadsSinceGlFlush += batch.quads;
+    if (batch.quadsSinceGlFlush >= kQuadsPerGlFlush) {
+        glFlush();
+        batch.quadsSinceGlFlush = 0;
+    }
 }
 
 // Room for `quads` more quads of the kind, with the texture bound: a queue of
