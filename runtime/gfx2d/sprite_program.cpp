@@ -148,7 +148,8 @@ static bool IsIdentity(const GLfloat* m) {
 
 // The fixed-function state the program stands for: texturing on unit 0 from
 // a 2D texture in modulate mode with the identity matrix and no generated
-// coordinates, no other unit, no lighting, fog, colour sum or program.
+// coordinates, nothing on unit 1 (the runtime uses no further units), no
+// lighting, fog, colour sum or program.
 static bool StateFitsProgram() {
     if (!glIsEnabled(GL_TEXTURE_2D) || glIsEnabled(kTexture3D) || glIsEnabled(kTextureCubeMap)) return false;
     if (glIsEnabled(GL_LIGHTING) || glIsEnabled(GL_FOG) || glIsEnabled(kColourSum)) return false;
