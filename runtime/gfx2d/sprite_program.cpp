@@ -25,22 +25,12 @@
 // ---------------------------------------------------------------------------
 // Types
 
-// The GL 2.0 entry points the program needs, resolved once per context.
+// The program of one context; it is built through the context's shader-object
+// entry points (glExt), which the 3D engine's shader slots use too.
 struct SpriteProgram {
     bool triedToBuild = false;
     bool allowed = true;
     GLuint name = 0;
-    GLuint (*createShader)(GLenum) = nullptr;
-    void (*shaderSource)(GLuint, GLsizei, const char* const*, const GLint*) = nullptr;
-    void (*compileShader)(GLuint) = nullptr;
-    void (*getShaderiv)(GLuint, GLenum, GLint*) = nullptr;
-    void (*deleteShader)(GLuint) = nullptr;
-    GLuint (*createProgram)() = nullptr;
-    void (*attachShader)(GLuint, GLuint) = nullptr;
-    void (*linkProgram)(GLuint) = nullptr;
-    void (*getProgramiv)(GLuint, GLenum, GLint*) = nullptr;
-    void (*deleteProgram)(GLuint) = nullptr;
-    void (*useProgram)(GLuint) = nullptr;
 };
 
 // ---------------------------------------------------------------------------
@@ -77,12 +67,6 @@ static const GLenum kTextureUnit0 = 0x84C0, kTextureUnit1 = 0x84C1;
 // ---------------------------------------------------------------------------
 // Internal helpers
 
-template <typename F>
-static bool Resolve(F& entry, const char* name) {
-    entry = reinterpret_cast<F>(PlatformGlProcAddress(name));
-    return entry != nullptr;
-}
-
 static bool HasGlsl130() {
     const char* version = (const char*)glGetString(kShadingLanguageVersion);
     int major = 0, minor = 0;
@@ -90,24 +74,21 @@ static bool HasGlsl130() {
     return major > 1 || (major == 1 && minor >= 30);
 }
 
-static bool ResolveEntries() {
-    return Resolve(program.createShader, "glCreateShader") && Resolve(program.shaderSource, "glShaderSource") &&
-           Resolve(program.compileShader, "glCompileShader") && Resolve(program.getShaderiv, "glGetShaderiv") &&
-           Resolve(program.deleteShader, "glDeleteShader") && Resolve(program.createProgram, "glCreateProgram") &&
-           Resolve(program.attachShader, "glAttachShader") && Resolve(program.linkProgram, "glLinkProgram") &&
-           Resolve(program.getProgramiv, "glGetProgramiv") && Resolve(program.deleteProgram, "glDeleteProgram") &&
-           Resolve(program.useProgram, "glUseProgram");
+static bool HasShaderObjects() {
+    return glExt.glCreateShaderObjectARB && glExt.glShaderSourceARB && glExt.glCompileShaderARB &&
+           glExt.glGetObjectParameterivARB && glExt.glCreateProgramObjectARB && glExt.glAttachObjectARB &&
+           glExt.glLinkProgramARB && glExt.glUseProgramObjectARB && glExt.glDeleteObjectARB;
 }
 
 static GLuint Compile(GLenum kind, const char* source) {
-    GLuint shader = program.createShader(kind);
+    GLuint shader = glExt.glCreateShaderObjectARB(kind);
     if (!shader) return 0;
-    program.shaderSource(shader, 1, &source, nullptr);
-    program.compileShader(shader);
+    glExt.glShaderSourceARB(shader, 1, &source, nullptr);
+    glExt.glCompileShaderARB(shader);
     GLint compiled = 0;
-    program.getShaderiv(shader, kCompileStatus, &compiled);
+    glExt.glGetObjectParameterivARB(shader, kCompileStatus, &compiled);
     if (!compiled) {
-        program.deleteShader(shader);
+        glExt.glDeleteObjectARB(shader);
         return 0;
     }
     return shader;
@@ -118,22 +99,22 @@ static void Build() {
     // The variable overrides the choice, for comparing the two paths.
     const char* choice = std::getenv("REVEV_SPRITE_PROGRAM");
     if (choice && choice[0] == '0') return;
-    if (!HasGlsl130() || !ResolveEntries()) return;
+    if (!HasGlsl130() || !HasShaderObjects()) return;
     GLuint vertex = Compile(kVertexShader, kVertexSource);
     GLuint fragment = Compile(kFragmentShader, kFragmentSource);
     if (vertex && fragment) {
-        GLuint linked = program.createProgram();
-        program.attachShader(linked, vertex);
-        program.attachShader(linked, fragment);
-        program.linkProgram(linked);
+        GLuint linked = glExt.glCreateProgramObjectARB();
+        glExt.glAttachObjectARB(linked, vertex);
+        glExt.glAttachObjectARB(linked, fragment);
+        glExt.glLinkProgramARB(linked);
         GLint ok = 0;
-        program.getProgramiv(linked, kLinkStatus, &ok);
+        glExt.glGetObjectParameterivARB(linked, kLinkStatus, &ok);
         if (ok) program.name = linked;
-        else program.deleteProgram(linked);
+        else glExt.glDeleteObjectARB(linked);
     }
     // Attached shaders live on with the program.
-    if (vertex) program.deleteShader(vertex);
-    if (fragment) program.deleteShader(fragment);
+    if (vertex) glExt.glDeleteObjectARB(vertex);
+    if (fragment) glExt.glDeleteObjectARB(fragment);
     // A failed build leaves the GL's error flag to the fixed-function path.
     while (glGetError() != GL_NO_ERROR) {
     }
@@ -186,14 +167,14 @@ bool BeginSpriteProgram() {
     if (!program.allowed) return false;
     if (!program.triedToBuild) Build();
     if (!program.name || !StateFitsProgram()) return false;
-    program.useProgram(program.name);
+    glExt.glUseProgramObjectARB(program.name);
     return true;
 }
 
-void EndSpriteProgram() { program.useProgram(0); }
+void EndSpriteProgram() { glExt.glUseProgramObjectARB(0); }
 
 void ReleaseSpriteProgram(bool glReady) {
-    if (glReady && program.name) program.deleteProgram(program.name);
+    if (glReady && program.name && glExt.glDeleteObjectARB) glExt.glDeleteObjectARB(program.name);
     const bool allowed = program.allowed;
     program = SpriteProgram();
     program.allowed = allowed;
