@@ -1,6 +1,8 @@
 // Network figures over loopback: messages per second from one program to
-// another through the host, and the round trip of a count request, printed
+// another through the host, 2,000-byte messages to everybody among three
+// well-behaved programs, and the round trip of a count request, printed
 // beside a plain TCP echo of the same sizes as the reference.
+#include <algorithm>
 #include <arpa/inet.h>
 #include <chrono>
 #include <cstdio>
@@ -88,6 +90,31 @@ void PlainEcho(int messages, size_t size, double& perSecond, double& roundTripMs
     ::close(listener);
 }
 
+// Messages of 2,000 bytes to everybody from one guest, until the host's
+// player and the other guest's player have every one; per second.
+double Broadcast(NetworkRecord& host, NetworkRecord& sender, NetworkRecord& other, int messages, int& arrived) {
+    std::string hostPlayer = NetCreatePlayer(host, "h").Text();
+    std::string from = NetCreatePlayer(sender, "s").Text();
+    std::string otherPlayer = NetCreatePlayer(other, "o").Text();
+    const std::string text(2000, 'b');
+    auto start = Clock::now();
+    std::thread sending([&] {
+        for (int i = 0; i < messages; ++i)
+            while (NetSendMessage(sender, from.c_str(), "-1", text.c_str()) != 1.0) std::this_thread::yield();
+    });
+    int atHost = 0, atOther = 0, atSender = 0;
+    while ((atHost < messages || atOther < messages || atSender < messages) && Seconds(start) < 60.0) {
+        bool any = false;
+        if (NetReceiveMessage(host, hostPlayer.c_str()).Length() > 0) any = true, ++atHost;
+        if (NetReceiveMessage(other, otherPlayer.c_str()).Length() > 0) any = true, ++atOther;
+        if (NetReceiveMessage(sender, from.c_str()).Length() > 0) any = true, ++atSender;
+        if (!any) std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    sending.join();
+    arrived = std::min(atHost, std::min(atOther, atSender));
+    return arrived / Seconds(start);
+}
+
 }  // namespace
 
 int main() {
@@ -121,12 +148,22 @@ int main() {
     for (int i = 0; i < kRequests; ++i) NetPlayerCount(*guest);
     double requestMs = Seconds(start) * 1000.0 / kRequests;
 
+    const int kBroadcasts = 4000;
+    NetworkRecord* third = NewNetworkRecord();
+    int broadcastArrived = 0;
+    double broadcastPerSecond = 0.0;
+    if (NetJoin(*third, "", port.c_str()) == 1.0)
+        broadcastPerSecond = Broadcast(*host, *guest, *third, kBroadcasts, broadcastArrived);
+    DeleteNetworkRecord(third);
+
     double echoPerSecond = 0.0, echoMs = 0.0;
     PlainEcho(kMessages, text.size() + kNetHeaderSize + NL_PACKET_HEADER, echoPerSecond, echoMs);
 
     std::printf("messages, guest to host player (%d of %d arrived): %10.0f per second\n", received, kMessages,
                 messagesPerSecond);
     std::printf("plain TCP echo of the same size:                  %10.0f per second\n", echoPerSecond);
+    std::printf("2,000-byte messages to all, 3 programs (%d of %d): %8.0f per second\n", broadcastArrived,
+                kBroadcasts, broadcastPerSecond);
     std::printf("count request round trip:                         %10.3f ms\n", requestMs);
     std::printf("plain TCP echo round trip:                        %10.3f ms\n", echoMs);
     DeleteNetworkRecord(guest);
