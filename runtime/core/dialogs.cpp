@@ -101,6 +101,8 @@ RuntimeString FileDialog(const RuntimeString& filter, double open) {
     int exitCode = 0;
     bool ran = PlatformRunCapture(FileDialogCommand(helper, filter.Text(), open != 0.0, directory),
                                   chosen, exitCode);
+    // Asked to end while the dialog waited for a person: end now, as after a close.
+    if (!ran && PlatformEndRequested()) EndProgram();
 
     PlatformSetCurrentDirectory(directory.c_str());
     if (screen) {

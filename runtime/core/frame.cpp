@@ -107,6 +107,7 @@ void ShowScreen() {
     }
 
     RefreshInput();
+    PlatformReapProcesses();
     if (engine.escapeEndsProgram && (KeyDown(1) || KeyDown(129))) EndFromFrame();
     if (KeyDown(56) && KeyDown(62)) EndFromFrame();
 

@@ -67,7 +67,10 @@ double RunProgram(const RuntimeString& commandLine, double wait, double show, do
         return 1.0;
     }
     int code = 0;
-    PlatformWaitProcess(process, code);
+    // An end request (SIGTERM, Ctrl+C) ends this program through its end path
+    // at once, so what it keeps is saved; the started program goes on, as
+    // programs a person starts do.
+    if (!PlatformWaitProcess(process, code) && PlatformEndRequested()) EndProgram();
     exitCode = code;
     return 1.0;
 }

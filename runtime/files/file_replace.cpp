@@ -2,9 +2,7 @@
 // then renamed over the old one, which stays whole until that moment.
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <string>
-#include <system_error>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,12 +16,29 @@
 
 namespace {
 
-// A link is replaced at its destination, so the link itself stays.
+std::string DirectoryOf(const std::string& path);
+
+// A link is replaced at its destination, so the link itself stays; that holds
+// for a link whose destination does not exist yet, which the save creates.
+// Each link of a chain is followed by hand, relative ones from their own
+// folder; a loop or an unreadable link leaves the name as given.
 std::string ReplacedPath(const char* path) {
-    std::error_code ec;
-    if (!std::filesystem::is_symlink(path, ec)) return path;
-    std::filesystem::path destination = std::filesystem::canonical(path, ec);
-    return ec ? std::string(path) : destination.string();
+    std::string current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat info;
+        if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return current;
+        char target[4096];
+        const ssize_t length = ::readlink(current.c_str(), target, sizeof target - 1);
+        if (length <= 0) return path;
+        target[length] = '\0';
+        if (target[0] == '/') {
+            current = target;
+        } else {
+            const std::string folder = DirectoryOf(current);
+            current = (folder == "/" ? "" : folder) + "/" + target;
+        }
+    }
+    return path;
 }
 
 std::string DirectoryOf(const std::string& path) {

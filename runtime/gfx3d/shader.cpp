@@ -17,7 +17,10 @@ constexpr unsigned kFragmentShader = 0x8B30;     // GL_FRAGMENT_SHADER_ARB
 constexpr unsigned kCompileStatus = 0x8B81;      // GL_OBJECT_COMPILE_STATUS_ARB
 constexpr unsigned kLinkStatus = 0x8B82;         // GL_OBJECT_LINK_STATUS_ARB
 constexpr unsigned kInfoLogLength = 0x8B84;      // GL_OBJECT_INFO_LOG_LENGTH_ARB
-constexpr int64_t kLargestSource = 64 << 20;     // sources above 64 MB are refused
+// Far above any real shader; a larger source is refused before the GL sees it,
+// as a driver's compiler can take minutes on a few megabytes and cannot be
+// interrupted.
+constexpr int64_t kLargestSource = 64 << 10;
 
 // Compile and link logs: the error log, or the debugger's output in debug mode.
 static void ReportShaderText(const char* text) {
@@ -43,41 +46,58 @@ static void ReportInfoLog(unsigned object) {
     ReportShaderText(log.data());
 }
 
-// The whole source file, resolved through the data archive; false when it is
-// missing, unreadable or too large.
-static bool ReadSource(const char* name, std::string& text) {
-    if (!name || !*name) return false;
+enum class SourceRead { Absent, TooLarge, Read };
+
+// The whole source file, resolved through the data archive. A missing or
+// unreadable file is absent (left out without a word); one over the size
+// limit is reported, as it is refused rather than left out.
+static SourceRead ReadSource(const char* name, std::string& text) {
+    text.clear();
+    if (!name || !*name) return SourceRead::Absent;
     char path[kDataPathMax + 1];
     DataArchive* primary = engine.dataArchives ? &engine.dataArchives[0] : nullptr;
-    if (!ResolveDataFile(primary, name, path)) return false;
+    if (!ResolveDataFile(primary, name, path)) return SourceRead::Absent;
     FILE* file = OpenForReading(path);
-    if (!file) return false;
+    if (!file) return SourceRead::Absent;
     const int64_t size = FileLength(file);
-    bool ok = size >= 0 && size <= kLargestSource;
-    if (ok) {
+    SourceRead result = SourceRead::Absent;
+    if (size > kLargestSource) {
+        result = SourceRead::TooLarge;
+        const std::string line = std::string("Shader source over 65536 bytes: ") + name;
+        ReportShaderText(line.c_str());
+    } else if (size >= 0) {
         text.assign((size_t)size, '\0');
-        ok = ReadExact(file, text.data(), (size_t)size);
+        if (ReadExact(file, text.data(), (size_t)size)) result = SourceRead::Read;
     }
     std::fclose(file);
-    return ok;
+    return result;
 }
 
-// Creates and compiles one shader object from the source; logs a failed compile.
-static unsigned CompileShader(unsigned type, const std::string& source) {
-    unsigned shader = glExt.glCreateShaderObjectARB(type);
-    if (!shader) return 0;
-    const char* text = source.c_str();
+// Creates and compiles one shader object from the source into `shader`; logs
+// a failed compile and returns false for it (the object stays, for the caller
+// to delete).
+static bool CompileShader(unsigned type, const std::string& source, uint32_t& shader) {
+    shader = glExt.glCreateShaderObjectARB(type);
+    if (!shader) return false;
+    // The stage is named in a closing comment so that the same text given for
+    // both stages is two different sources to the driver: Mesa's shader cache
+    // is keyed on the text alone, reports a vertex source given as fragment
+    // source as compiled, and then reads freed memory in the link.
+    const std::string staged =
+        source + (type == kVertexShader ? "\n// vertex stage\n" : "\n// fragment stage\n");
+    const char* text = staged.c_str();
     if (glExt.glShaderSourceARB) glExt.glShaderSourceARB(shader, 1, &text, nullptr);
     glExt.glCompileShaderARB(shader);
     int compiled = 0;
     if (glExt.glGetObjectParameterivARB) glExt.glGetObjectParameterivARB(shader, kCompileStatus, &compiled);
     if (!compiled) ReportInfoLog(shader);
-    return shader;
+    return compiled != 0;
 }
 
+// Without the delete entry point the objects are only forgotten.
 static void DeleteSlotObjects(ShaderSlot& slot) {
     for (uint32_t* handle : {&slot.program, &slot.vertexShader, &slot.fragmentShader}) {
-        if (*handle) glExt.glDeleteObjectARB(*handle);
+        if (*handle && glExt.glDeleteObjectARB) glExt.glDeleteObjectARB(*handle);
         *handle = 0;
     }
 }
@@ -116,9 +136,23 @@ double LoadShader(double slotNumber, const char* vertexFile, const char* fragmen
 
     // Each file is read whole before the next name is resolved, since
     // resolution may replace the previous temporary file.
-    std::string source;
-    if (ReadSource(vertexFile, source)) slot.vertexShader = CompileShader(kVertexShader, source);
-    if (ReadSource(fragmentFile, source)) slot.fragmentShader = CompileShader(kFragmentShader, source);
+    std::string vertexSource;
+    const SourceRead vertexRead = ReadSource(vertexFile, vertexSource);
+    std::string fragmentSource;
+    const SourceRead fragmentRead = ReadSource(fragmentFile, fragmentSource);
+    if (vertexRead == SourceRead::TooLarge || fragmentRead == SourceRead::TooLarge) return 0;
+
+    bool compiled = true;
+    if (vertexRead == SourceRead::Read)
+        compiled = CompileShader(kVertexShader, vertexSource, slot.vertexShader);
+    if (fragmentRead == SourceRead::Read)
+        compiled = CompileShader(kFragmentShader, fragmentSource, slot.fragmentShader) && compiled;
+    // A shader that failed to compile is never attached or linked; the slot
+    // is left empty.
+    if (!compiled) {
+        DeleteSlotObjects(slot);
+        return 0;
+    }
     if (!slot.vertexShader && !slot.fragmentShader) return 0;
 
     if (!glExt.glCreateProgramObjectARB) return 0;

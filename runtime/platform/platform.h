@@ -258,14 +258,20 @@ bool PlatformSetCurrentDirectory(const char* path);
 // it has no slash), with the caller's environment and directory and no shell.
 // Returns its process id, or 0 when it cannot be started.
 int64_t PlatformSpawnProcess(const std::vector<std::string>& arguments);
-// Waits without limit for a started program; exitCode is its exit status (128
-// plus the signal number when a signal ended it). False when it cannot be
-// waited for (exitCode 0).
+// Waits for a started program until it ends or a request to end the program
+// arrives (PlatformEndRequested); exitCode is its exit status (128 plus the
+// signal number when a signal ended it). False when it cannot be waited for
+// or the wait gave way to an end request (exitCode 0); in that case the
+// program goes on running and the layer reaps it if it ends before we do.
 bool PlatformWaitProcess(int64_t process, int& exitCode);
 // Gives up a started program that will not be waited for; the layer reaps it.
 void PlatformReleaseProcess(int64_t process);
+// Reaps the given-up programs that have ended, without waiting; the frame
+// routine calls it every frame so that none stays behind as a zombie.
+void PlatformReapProcesses();
 // Runs a program to its end with its standard output taken into `output`.
-// False when it cannot be started.
+// False when it cannot be started, or when an end request arrives first (the
+// program is then given up, as above).
 bool PlatformRunCapture(const std::vector<std::string>& arguments, std::string& output,
                         int& exitCode);
 // Whether a program of that name is found on PATH (or at that path).

@@ -3,6 +3,7 @@
 #include "platform/platform.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -19,8 +20,9 @@ extern char** environ;
 // ---------------------------------------------------------------------------
 // State
 
-// Programs started without a wait: reaped whenever another program starts, so
-// they do not stay behind as zombies for the whole run.
+// Programs started without a wait, or given up by a wait on an end request:
+// reaped every frame and whenever another program starts, so they do not stay
+// behind as zombies for the whole run.
 static std::vector<pid_t> unwaited;
 
 // ---------------------------------------------------------------------------
@@ -67,13 +69,24 @@ static pid_t Spawn(const std::vector<std::string>& arguments, int outputFd) {
     return failed == 0 ? pid : 0;
 }
 
+// How often a wait looks for its program's end and for a request to end this
+// one: short enough that the end request is answered at once, long enough to
+// cost nothing.
+static const int kWaitPollMilliseconds = 5;
+
+// Waits for the program's end, or gives it up on an end request.
 static bool WaitFor(pid_t pid, int& exitCode) {
     int status = 0;
     for (;;) {
-        pid_t done = waitpid(pid, &status, 0);
+        pid_t done = waitpid(pid, &status, WNOHANG);
         if (done == pid) break;
         if (done < 0 && errno == EINTR) continue;
-        return false;
+        if (done < 0) return false;
+        if (PlatformEndRequested()) {
+            unwaited.push_back(pid);
+            return false;
+        }
+        poll(nullptr, 0, kWaitPollMilliseconds);
     }
     exitCode = ExitCodeOf(status);
     return true;
@@ -96,6 +109,10 @@ void PlatformReleaseProcess(int64_t process) {
     if (process > 0) unwaited.push_back((pid_t)process);
 }
 
+void PlatformReapProcesses() {
+    if (!unwaited.empty()) ReapUnwaited();
+}
+
 bool PlatformRunCapture(const std::vector<std::string>& arguments, std::string& output,
                         int& exitCode) {
     output.clear();
@@ -110,6 +127,14 @@ bool PlatformRunCapture(const std::vector<std::string>& arguments, std::string& 
     }
     char buffer[4096];
     for (;;) {
+        // The helper may wait for a person; an end request must not.
+        pollfd ready = {pipeFds[0], POLLIN, 0};
+        if (poll(&ready, 1, kWaitPollMilliseconds) == 0) {
+            if (!PlatformEndRequested()) continue;
+            close(pipeFds[0]);
+            unwaited.push_back(pid);
+            return false;
+        }
         ssize_t got = read(pipeFds[0], buffer, sizeof buffer);
         if (got > 0) {
             // A file name is short; a helper that floods its output is not

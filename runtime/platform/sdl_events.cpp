@@ -119,6 +119,10 @@ void SdlInstallSignalHandlers() {
     std::signal(SIGTERM, OnSignal);
     // A closed terminal: the user is gone, but what the program keeps is not.
     std::signal(SIGHUP, OnSignal);
+    // Past a file-size limit a write fails with an error, as on a full disk,
+    // so a save removes its partial file and the old one stays, instead of
+    // the program being killed halfway.
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 // ---------------------------------------------------------------------------

@@ -295,6 +295,10 @@ double PlayVideo(const RuntimeString& fileName, double loop) {
     PlayClock clock;
     StartClock(clock);
     double lastShown = 0;
+    // Pictures taken on this pass, shown or dropped: a pass without any ends
+    // a looping video, which would otherwise rewind for ever.
+    long passPictures = 0;
+    double result = 0.0;
     for (;;) {
         MessagePump(screen);
         if (AnyCharacterKey() || AnyMouseButton()) break;
@@ -311,11 +315,13 @@ double PlayVideo(const RuntimeString& fileName, double loop) {
             double later = 0, time = 0;
             if (VideoPeekSecondPicture(playing.decoder, later) && later <= now) {
                 VideoTakePicture(playing.decoder, nullptr, time);
+                ++passPictures;
                 lastShown = time;
                 ++lastPlayback.dropped;
                 continue;
             }
             if (!VideoTakePicture(playing.decoder, &pixels, time)) continue;
+            ++passPictures;
             lastShown = time;
             Upload(playing.picture, pixels.data());
             glClear(GL_COLOR_BUFFER_BIT);
@@ -332,7 +338,13 @@ double PlayVideo(const RuntimeString& fileName, double loop) {
                                               PlatformAudioStreamQueuedFrames() == 0));
         if (atEnd) {
             lastPlayback.endClock = now;
-            if (loop == 0.0 || !VideoRewind(playing.decoder)) break;
+            if (loop == 0.0) break;
+            if (passPictures == 0) {
+                result = 3.0;
+                break;
+            }
+            if (!VideoRewind(playing.decoder)) break;
+            passPictures = 0;
             ++lastPlayback.loops;
             if (playing.streamOpen) PlatformAudioStreamClear();
             StartClock(clock);
@@ -351,7 +363,7 @@ double PlayVideo(const RuntimeString& fileName, double loop) {
         if (turn == 0) PlatformSwapBuffers(screen.window);
     }
     EndPlayback();
-    return 0.0;
+    return result;
 }
 
 void StopVideo() {

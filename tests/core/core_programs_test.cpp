@@ -3,12 +3,17 @@
 // line and answer, checked with a fake helper of the test's own on PATH.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -137,6 +142,126 @@ TEST_F(RunningPrograms, ImpossibleProgramsGiveZero) {
         double code = -1;
         EXPECT_EQ(RunProgram(line, 1, 1, code), 0.0) << line;
         EXPECT_EQ(code, 0.0) << line;
+    }
+}
+
+// Children of this process: all of them, and those that have ended and not
+// been reaped.
+struct Children {
+    int all = 0;
+    int zombies = 0;
+};
+static Children CountChildren() {
+    Children children;
+    const std::string self = std::to_string(getpid());
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string stat = ReadWholeFile(entry.path().string() + "/stat");
+        // pid (name) state ppid ...; the name may hold spaces and brackets.
+        const size_t close = stat.rfind(')');
+        if (close == std::string::npos) continue;
+        std::istringstream fields(stat.substr(close + 1));
+        std::string state, parent;
+        fields >> state >> parent;
+        if (parent != self) continue;
+        ++children.all;
+        children.zombies += state == "Z";
+    }
+    return children;
+}
+
+// Waits (bounded) until every child but `running` has ended.
+static Children UntilEnded(int running) {
+    Children now = CountChildren();
+    for (int waited = 0; waited < 10000 && now.all - now.zombies > running; waited += 10) {
+        usleep(10000);
+        now = CountChildren();
+    }
+    return now;
+}
+
+TEST_F(RunningPrograms, ProgramsLeftRunningAreReapedEveryFrame) {
+    StartHeadless();
+    // A program left running over the frames is not disturbed by the reaping,
+    // nor is a program waited for.
+    const std::string gate = dir + "gate";
+    struct OpenGate {
+        std::string path;
+        ~OpenGate() { WriteWholeFile(path, ""); }
+    } openAtEnd{gate};
+    std::string slow = "sh -c 'while [ ! -e \"$0\" ]; do sleep 0.01; done' '" + gate + "'";
+    double code = -1;
+    ASSERT_EQ(RunProgram(slow.c_str(), 0, 0, code), 1.0);
+    for (int i = 0; i < 10; ++i) ASSERT_EQ(RunProgram("true", 0, 0, code), 1.0);
+    Children before = UntilEnded(1);
+    ASSERT_EQ(before.all - before.zombies, 1);
+    // Starting each program reaps those before it; the last stays until a frame.
+    EXPECT_GE(before.zombies, 1);
+    ShowScreen();
+    Children after = CountChildren();
+    EXPECT_EQ(after.zombies, 0);
+    EXPECT_EQ(after.all, 1);
+    EXPECT_EQ(RunProgram("sh -c 'exit 5'", 1, 0, code), 1.0);
+    EXPECT_EQ(code, 5.0);
+    WriteWholeFile(gate, "");
+    UntilEnded(0);
+    ShowScreen();
+    EXPECT_EQ(CountChildren().all, 0);
+}
+
+// An end request while a script waits for a program it started, or for the
+// file dialog's helper, ends the program at once through its end path, with
+// its files saved; the started program goes on running.
+TEST_F(RunningPrograms, AnEndRequestEndsAWaitAndSaves) {
+    const std::string bin = dir + "bin/";
+    std::filesystem::create_directory(bin);
+    // A dialog helper that never answers, as a person who walked away.
+    WriteWholeFile(bin + "zenity", "#!/bin/sh\necho $$ > '" + dir + "child'\nexec sleep 20\n");
+    chmod((bin + "zenity").c_str(), 0755);
+    const std::string waitProgram = "Lua_Runprogram(\"sh -c 'echo $$ > " + dir + "child; exec sleep 20'\", 1, 0)";
+    for (const std::string& waitLine : {waitProgram, std::string("Lua_Filedialog(\"All|*.*\", 1)")}) {
+        SCOPED_TRACE(waitLine);
+        WriteWholeFile(dir + "s.ini", "[S]\r\nk=old\r\n");
+        std::remove((dir + "l.txt").c_str());
+        std::remove((dir + "child").c_str());
+        const std::string script = dir + "wait.lua";
+        WriteWholeFile(script, "Lua_Directoryset(\"" + dir + "\")\nLua_Iniopen(\"s.ini\")\n"
+                               "Lua_Iniputvalue(\"S\", \"k\", \"new\")\n"
+                               "Lua_Linefileput(\"l.txt\", 0, \"put\")\n" + waitLine + "\n");
+        std::fflush(nullptr);
+        pid_t program = fork();
+        if (program == 0) {
+            const std::string path = bin + ":" + std::getenv("PATH");
+            setenv("PATH", path.c_str(), 1);
+            // A display name lets the dialog look for its helper; the window
+            // itself is still made off screen.
+            setenv("DISPLAY", ":97", 1);
+            setenv("SDL_VIDEODRIVER", "offscreen", 1);
+            int out = open((dir + "out.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            dup2(out, 1);
+            dup2(out, 2);
+            execl(REVEV_BINARY, REVEV_BINARY, "--script", script.c_str(), (char*)nullptr);
+            _exit(127);
+        }
+        ASSERT_GT(program, 0);
+        ASSERT_TRUE(AppearsWithin(dir + "child", 20000)) << ReadWholeFile(dir + "out.txt");
+        usleep(200000);
+        kill(program, SIGTERM);
+        int status = 0;
+        pid_t ended = 0;
+        // Generous: only tells an end from none within the child's 20 s.
+        for (int i = 0; i < 100 && (ended = waitpid(program, &status, WNOHANG)) == 0; ++i) usleep(50000);
+        const pid_t child = (pid_t)std::atol(ReadWholeFile(dir + "child").c_str());
+        if (ended == 0) {
+            kill(program, SIGKILL);
+            waitpid(program, &status, 0);
+        }
+        const bool childRunning = child > 0 && kill(child, 0) == 0;
+        if (child > 0) kill(child, SIGKILL);
+        ASSERT_NE(ended, 0) << "the program did not end on the signal";
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadWholeFile(dir + "out.txt");
+        EXPECT_TRUE(childRunning);
+        EXPECT_EQ(ReadWholeFile(dir + "s.ini"), "[S]\r\nk=new\r\n");
+        EXPECT_EQ(ReadWholeFile(dir + "l.txt"), "put\r\n");
     }
 }
 

@@ -219,6 +219,47 @@ TEST_F(Config, ASaveThatCannotBeginKeepsTheOldFile) {
 // ---------------------------------------------------------------------------
 // Line files
 
+// A configuration or line file that is a link is saved through it: the file
+// it names is created or replaced in its own folder and the link stays, also
+// when the link is dangling or relative, or one of a chain.
+TEST_F(Config, SavesGoThroughLinksEvenToMissingTargets) {
+    namespace fs = std::filesystem;
+    fs::create_directory("real");
+    fs::create_directory("other");
+    fs::create_symlink("real/cfg.ini", "cfg.ini");            // dangling, relative
+    fs::create_symlink(dir + "real/lines.txt", "lines.txt");  // dangling, absolute
+    fs::create_symlink("../real/kept.ini", "other/hop.ini");  // relative to its own folder
+    fs::create_symlink("other/hop.ini", "chain.ini");
+    WriteFile("real/kept.ini", "[K]\r\nk=old\r\n");
+
+    IniOpen("cfg.ini");
+    IniPutValue("S", "k", "v");
+    IniOpen("chain.ini");
+    IniPutValue("K", "k", "new");
+    IniOpen("third.ini");
+    LineFilePut("lines.txt", 0, "one");
+    RuntimeString text;
+    LineFileGet("other.txt", 0, text);
+
+    EXPECT_EQ(ReadFile("real/cfg.ini"), "[S]\r\nk=v\r\n");
+    EXPECT_EQ(ReadFile("real/kept.ini"), "[K]\r\nk=new\r\n");
+    EXPECT_EQ(ReadFile("real/lines.txt"), "one\r\n");
+    for (const char* link : {"cfg.ini", "lines.txt", "chain.ini", "other/hop.ini"})
+        EXPECT_TRUE(fs::is_symlink(link)) << link;
+    for (const fs::path& folder : {fs::path("."), fs::path("real"), fs::path("other")})
+        for (const auto& entry : fs::directory_iterator(folder))
+            EXPECT_EQ(entry.path().string().find(".new"), std::string::npos) << entry.path();
+
+    // A link into a folder that does not exist fails like any unwritable
+    // name: the link stays and nothing is written beside it.
+    fs::create_symlink("gone/x.ini", "lost.ini");
+    IniOpen("lost.ini");
+    IniPutValue("S", "k", "v");
+    IniOpen("fourth.ini");
+    EXPECT_TRUE(fs::is_symlink("lost.ini"));
+    EXPECT_FALSE(fs::exists("gone"));
+}
+
 TEST_F(Config, LineFileResults) {
     WriteFile("three.txt", "alpha\r\n  \r\ngamma  \t\r\n");
     RuntimeString text;

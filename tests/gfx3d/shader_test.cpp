@@ -5,6 +5,7 @@
 
 #include <GL/gl.h>
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -128,6 +129,65 @@ TEST_F(Shaders, FailuresGiveZeroAndLogTheDriversText) {
     const std::string log = ReadWholeFile(ErrorLogPath());
     EXPECT_FALSE(log.empty());
     EXPECT_NE(log.find("\r\n"), std::string::npos);
+}
+
+// A part that fails to compile is never attached or linked (a driver can reach
+// freed memory linking it): the slot is left without objects, whichever part
+// failed and in either order.
+TEST_F(Shaders, APartThatFailsToCompileIsNeverLinked) {
+    const std::string vert = Source("ok.vert", kPassVertex);
+    const std::string frag = Source("green.frag", kGreenFragment);
+    const std::string bad = Source("bad.glsl", "void main() { this is not glsl }\n");
+    struct Case {
+        const char* what;
+        std::string vertex, fragment;
+    } cases[] = {
+        {"vertex source as fragment", vert, vert},
+        {"missing vertex, vertex source as fragment", dir + "missing.glsl", vert},
+        {"bad vertex, good fragment", bad, frag},
+        {"good vertex, bad fragment", vert, bad},
+        {"fragment source as vertex", frag, frag},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(LoadShader(146, "", frag.c_str()), 1);
+        std::remove(ErrorLogPath().c_str());
+        EXPECT_EQ(LoadShader(146, c.vertex.c_str(), c.fragment.c_str()), 0);
+        const ShaderSlot slot = engine.scene3D->shaders[146];
+        EXPECT_EQ(slot.program, 0u);
+        EXPECT_EQ(slot.vertexShader, 0u);
+        EXPECT_EQ(slot.fragmentShader, 0u);
+        EXPECT_FALSE(ReadWholeFile(ErrorLogPath()).empty()) << "the compiler's log";
+    }
+    // Nothing is left current that could draw with a half-built program.
+    UseShader(146);
+    PutObject(1, {Square(0, 0, 0, 3)});
+    StandardScene();
+    DrawObject(1, 0);
+    UseShader(255);
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+}
+
+// Sources are limited to 64 KB: a larger one is refused with a line in the
+// error log before the compiler sees it, whichever part it is.
+TEST_F(Shaders, SourcesOverTheSizeLimitAreRefused) {
+    std::string atLimit = kGreenFragment;
+    atLimit += "//";
+    atLimit.append(65536 - atLimit.size() - 1, 'x');
+    atLimit += "\n";
+    ASSERT_EQ(atLimit.size(), 65536u);
+    EXPECT_EQ(LoadShader(5, "", Source("limit.frag", atLimit.c_str()).c_str()), 1);
+
+    std::string over = atLimit;
+    over.insert(over.size() - 1, "x");
+    const std::string big = Source("big.frag", over.c_str());
+    const std::string vert = Source("ok.vert", kPassVertex);
+    EXPECT_EQ(LoadShader(5, "", big.c_str()), 0);
+    EXPECT_EQ(engine.scene3D->shaders[5].program, 0u);
+    EXPECT_NE(ReadWholeFile(ErrorLogPath()).find("Shader source over 65536 bytes"), std::string::npos);
+    EXPECT_EQ(LoadShader(5, big.c_str(), Source("green.frag", kGreenFragment).c_str()), 0);
+    EXPECT_EQ(LoadShader(5, vert.c_str(), big.c_str()), 0);
+    EXPECT_EQ(engine.scene3D->shaders[5].vertexShader, 0u);
 }
 
 TEST(ShaderSupport, MissingEntryPointsAreReportedOnce) {

@@ -368,6 +368,23 @@ TEST_F(Video, BadFilesGiveThreeOrEndCleanly) {
     EXPECT_TRUE(LastVideoPlayback().sound);
 }
 
+// A file that opens as a video but yields no picture would rewind for ever
+// when looped: a pass without a picture ends it, as a file that cannot play.
+TEST_F(Video, LoopingAVideoWithoutPicturesEndsWithThree) {
+    const std::string header = WriteFile("h.y4m", "YUV4MPEG2 W32 H24 F20:1 Ip A1:1 C420jpeg\n");
+    const std::string cut = WriteFile("cut.y4m", "YUV4MPEG2 W32 H24 F20:1 Ip A1:1 C420jpeg\nFRAME\n\x10\x10");
+    for (const std::string& path : {header, cut}) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(PlayVideo(path.c_str(), 0), 0.0);
+        EXPECT_EQ(PlayVideo(path.c_str(), 1), 3.0);
+        EXPECT_EQ(LastVideoPlayback().shown, 0);
+        EXPECT_EQ(LastVideoPlayback().loops, 0);
+        GLint depth = 0;
+        glGetIntegerv(GL_ATTRIB_STACK_DEPTH, &depth);
+        EXPECT_EQ(depth, 0);
+    }
+}
+
 // Decodes what opens to its end; returns pictures taken, or -1 when it does not open.
 int DecodeAll(const std::string& bytes, size_t& soundFrames) {
     soundFrames = 0;
