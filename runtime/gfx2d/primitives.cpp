@@ -30,8 +30,18 @@ struct PrimitiveColour {
     uint8_t red, green, blue, alpha;
 };
 
+// Whether BeginPrimitive found multisampling on, for EndPrimitive to restore.
+static bool multisampleWasOn = false;
+
 // Starts a primitive: alpha test off, colour scaled by the intensity (alpha 0
 // for the key colour), texturing off, integer coordinates on pixel centres.
+// Multisampling is off for it: a multisampled GL draws lines as rectangles
+// ending at their end points and tests fills at its sample points, not the
+// pixel centres (the software GL at one point 1/8 of a pixel from the top),
+// so the 3/8 shift that puts a primitive on its pixels of a plain screen
+// would leave out the top row of a fill or of a vertical line, and add the
+// row below a fill. Without it the GL covers the plain screen's pixels, in
+// every sample.
 static void BeginPrimitive(const SpriteStore& store, double colourNumber) {
     const int32_t colour = TruncateToInt(colourNumber);
     const float f = store.alphaFactor;
@@ -41,6 +51,8 @@ static void BeginPrimitive(const SpriteStore& store, double colourNumber) {
     c.blue = (uint8_t)(((colour >> 16) & 255) * f);
     c.alpha = colour == store.spriteColourKey ? 0 : (uint8_t)(f * 255.0f);
     glDisable(GL_ALPHA_TEST);
+    multisampleWasOn = glIsEnabled(GL_MULTISAMPLE) == GL_TRUE;
+    if (multisampleWasOn) glDisable(GL_MULTISAMPLE);
     glColor4ub(c.red, c.green, c.blue, c.alpha);
     BindSprite(-1, -1, false);
     glMatrixMode(GL_PROJECTION);
@@ -56,6 +68,7 @@ static void EndPrimitive(const SpriteStore& store) {
     const float f = store.alphaFactor;
     glColor4f(f, f, f, f);
     glEnable(GL_ALPHA_TEST);
+    if (multisampleWasOn) glEnable(GL_MULTISAMPLE);
 }
 
 static void DrawPoints(const float* xy, int count, GLenum mode) {
