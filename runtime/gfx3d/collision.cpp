@@ -147,7 +147,11 @@ bool BoxHitsFrame(const MeshObject& object, int32_t frame, const float centre[3]
     if (!f) return false;
     const Vec c = At(centre);
     const Vec fromCentre = c - At(f->centre);
-    if (Dot(fromCentre, fromCentre) > reach * reach + (double)f->radius * f->radius) return false;
+    // The box lies within `reach` of its centre and the frame within its
+    // radius of its own: farther apart than the sum, they cannot touch. The
+    // slack covers the radius rounded to single precision.
+    const double apart = (reach + (double)f->radius) * (1 + 1e-6);
+    if (Dot(fromCentre, fromCentre) > apart * apart) return false;
     const Vec h[3] = {At(halfAxes[0]), At(halfAxes[1]), At(halfAxes[2])};
     for (size_t i = 0; i + 2 < f->triangles.size(); i += 3) {
         const Vec corner[3] = {At(f->triangles[i]), At(f->triangles[i + 1]), At(f->triangles[i + 2])};

@@ -3,7 +3,9 @@
 // screen and back on a headless context.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "core/engine.h"
 #include "gfx2d/gfx2d_support.h"
@@ -26,6 +28,27 @@ MeshObjectX Floor() {
     MeshObjectX object;
     object.frames.emplace_back();
     object.frames[0].vertices = {Corner(-20, 0, -20), Corner(20, 0, -20), Corner(0, 0, 30)};
+    PackObject(object);
+    object.BuildTriangles();
+    ComputeBounds(object);
+    return object;
+}
+
+// A closed cube of edge 2 about the origin, two triangles a face.
+MeshObjectX Cube() {
+    MeshObjectX object;
+    object.frames.emplace_back();
+    for (int axis = 0; axis < 3; ++axis)
+        for (float side : {-1.0f, 1.0f}) {
+            float corner[4][3];
+            for (int k = 0; k < 4; ++k) {
+                corner[k][axis] = side;
+                corner[k][(axis + 1) % 3] = (k == 1 || k == 2) ? 1.0f : -1.0f;
+                corner[k][(axis + 2) % 3] = k >= 2 ? 1.0f : -1.0f;
+            }
+            for (int k : {0, 1, 2, 0, 2, 3})
+                object.frames[0].vertices.push_back(Corner(corner[k][0], corner[k][1], corner[k][2]));
+        }
     PackObject(object);
     object.BuildTriangles();
     ComputeBounds(object);
@@ -96,6 +119,62 @@ TEST(Collision, BoxOverlapsOnlyWhenNoAxisSeparates) {
 
 // ---------------------------------------------------------------------------
 // Commands and projection
+
+// Boxes a little apart from a cube or a little into it, beside its faces,
+// edges and corners, against the answer of separating axes for two boxes
+// (the cube's surface is hit unless the box lies inside, which none does).
+TEST(CollisionCommands, NearTouchingBoxesAgainstACubeAreFoundExactly) {
+    StartScreen();
+    Setup3DMode(1, 100, 60);
+    SetCamera(0, 0, 10, 0, 0, 0);
+    const MeshObjectX cube = Cube();
+    Put(12, cube);
+    // The cube as packing left it: its corners move a little inwards.
+    double low[3] = {1e9, 1e9, 1e9}, high[3] = {-1e9, -1e9, -1e9};
+    for (const MeshVertex& v : cube.frames[0].triangles) {
+        const double p[3] = {v.x, v.y, v.z};
+        for (int a = 0; a < 3; ++a) {
+            low[a] = std::min(low[a], p[a]);
+            high[a] = std::max(high[a], p[a]);
+        }
+    }
+    const double moves[2][3] = {{0, 0, 0}, {3, -2, 1.5}};
+    const double sizes[3][2] = {{1, 1}, {0.4, 1.6}, {2.5, 0.3}};
+    int cases = 0, hits = 0;
+    for (const auto& move : moves) {
+        PushTransform();
+        MoveTransform(move[0], move[1], move[2]);
+        for (int dx = -1; dx <= 1; ++dx)
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dz = -1; dz <= 1; ++dz) {
+                    if (dx == 0 && dy == 0 && dz == 0) continue;
+                    for (const auto& size : sizes)
+                        for (double gap : {-0.05, -0.01, 0.01, 0.05}) {
+                            const int d[3] = {dx, dy, dz};
+                            const double half[3] = {size[0] / 2, size[1] / 2, size[0] / 2};
+                            double centre[3];
+                            bool overlaps = true;
+                            for (int a = 0; a < 3; ++a) {
+                                centre[a] = d[a] > 0   ? high[a] + gap + half[a]
+                                            : d[a] < 0 ? low[a] - gap - half[a]
+                                                       : (low[a] + high[a]) / 2;
+                                overlaps = overlaps && centre[a] - half[a] <= high[a] &&
+                                           centre[a] + half[a] >= low[a];
+                            }
+                            const double hit = BoxHitsObject(12, 0, centre[0] + move[0], centre[1] + move[1],
+                                                             centre[2] + move[2], size[0], size[1]);
+                            EXPECT_EQ(hit, overlaps ? 1.0 : 0.0)
+                                << "side " << dx << " " << dy << " " << dz << ", box " << size[0] << " x "
+                                << size[1] << ", gap " << gap << ", moved by " << move[0];
+                            ++cases;
+                            hits += overlaps;
+                        }
+                }
+        PopTransform();
+    }
+    EXPECT_EQ(cases, 2 * 26 * 3 * 4);
+    EXPECT_EQ(hits, cases / 2);
+}
 
 TEST(CollisionCommands, QueriesFollowTheTransformStack) {
     StartScreen();
