@@ -11,23 +11,21 @@ extern "C" {
 #include <string>
 
 #include "core/engine.h"
+#include "lua_convert.h"
 #include "strings/runtime_string.h"
 
 // Number argument at position i (1-based); nil, missing or not a number: 0.
-inline double ArgNumber(lua_State* L, int i) {
-    if (lua_gettop(L) < i || lua_isnil(L, i)) return 0.0;
-    return lua_tonumber(L, i);
-}
+// Strings read by the interpreter's rule on both Lua builds (lua_convert.h).
+inline double ArgNumber(lua_State* L, int i) { return ToLuaNumber(L, i); }
 
 // Integer argument, truncated toward zero and held to the 32-bit range.
 inline int ArgInt(lua_State* L, int i) { return TruncateToInt(ArgNumber(L, i)); }
 
 // Text argument at position i; nil or missing: empty text. Numbers convert
-// through Lua's own to-string rule.
+// through the interpreter's to-string rule.
 inline RuntimeString ArgText(lua_State* L, int i) {
-    if (lua_gettop(L) < i || lua_isnil(L, i)) return RuntimeString();
-    const char* text = lua_tostring(L, i);
-    return RuntimeString(text ? text : "");
+    LuaText text;
+    return RuntimeString(ToLuaText(L, i, text) ? text.text : "");
 }
 
 inline int PushNumber(lua_State* L, double value) {
@@ -65,19 +63,19 @@ struct LuaBinding {
     bool queuesDrawing = false;
 };
 
-// Calls the binding held in the first upvalue after drawing what is queued,
-// so that nothing a binding does to the GL can come between queued quads.
+// The two ways a binding is called, each with the binding itself as the
+// closure's first upvalue. Both look for a request to end on entry and mark
+// the main thread as inside a binding (end_watch.h); the flushing one also
+// draws what is queued first, so that nothing a binding does to the GL can
+// come between queued quads.
+int QueueingBinding(lua_State* L);
 int FlushingBinding(lua_State* L);
 
 // Registers a table of bindings as globals; the table ends with {nullptr, nullptr}.
 inline void RegisterBindingTable(lua_State* L, const LuaBinding* table) {
     for (; table->name; ++table) {
-        if (table->queuesDrawing) {
-            lua_pushcfunction(L, table->function);
-        } else {
-            lua_pushcfunction(L, table->function);
-            lua_pushcclosure(L, FlushingBinding, 1);
-        }
+        lua_pushcfunction(L, table->function);
+        lua_pushcclosure(L, table->queuesDrawing ? QueueingBinding : FlushingBinding, 1);
         lua_setfield(L, LUA_GLOBALSINDEX, table->name);
     }
 }

@@ -90,7 +90,7 @@ static int Lua_Multmatrix(lua_State* L) {
         count = lua_objlen(L, 1);
         for (size_t i = 0; i < 16 && i < count; ++i) {
             lua_rawgeti(L, 1, (int)i + 1);
-            values[i] = lua_tonumber(L, -1);
+            values[i] = ToLuaNumber(L, -1);
             lua_pop(L, 1);
         }
     }

@@ -63,7 +63,7 @@ static int Lua_Shaderamp(lua_State* L) {
         const size_t count = lua_objlen(L, 1);
         for (size_t i = 0; i < count && i < 4096; ++i) {
             lua_rawgeti(L, 1, (int)i + 1);
-            values.push_back(lua_tonumber(L, -1));
+            values.push_back(ToLuaNumber(L, -1));
             lua_pop(L, 1);
         }
     }

@@ -32,12 +32,12 @@ static double numberN;
 
 // A number argument's value: Lua's number conversion, then through the
 // runtime's number-to-text rule and back.
-static double NumberFromNumber(lua_State* L, int index) { return NumberThroughText(lua_tonumber(L, index)); }
+static double NumberFromNumber(lua_State* L, int index) { return NumberThroughText(ToLuaNumber(L, index)); }
 
 // Fills a slot with Lua's to-string result of the argument.
 static void SlotFromText(RuntimeString& slot, lua_State* L, int index) {
-    const char* text = lua_tostring(L, index);
-    slot = text ? text : "";
+    LuaText text;
+    slot = ToLuaText(L, index, text) ? text.text : "";
 }
 
 // A number given as text: Lua's to-string result read by the text-to-number
@@ -49,8 +49,8 @@ static double NumberFromText(lua_State* L, int index) {
         if (std::fabs(value) < 1e14 && value == std::trunc(value) && !(value == 0.0 && std::signbit(value)))
             return value;
     }
-    const char* text = lua_tostring(L, index);
-    return TextToNumber(text ? text : "");
+    LuaText text;
+    return TextToNumber(ToLuaText(L, index, text) ? text.text : "");
 }
 
 // Calls visit(k, index) for every non-nil argument, first to last, then pops

@@ -1,12 +1,25 @@
 // The list of subsystem registrations, in the order the globals are set.
 #include "lua_register.h"
 
+#include "end_watch.h"
 #include "gfx2d/gfx2d.h"
 #include "lua_args.h"
 
+int QueueingBinding(lua_State* L) {
+    lua_CFunction binding = lua_tocfunction(L, lua_upvalueindex(1));
+    EnterBinding();
+    int results = binding(L);
+    LeaveBinding();
+    return results;
+}
+
 int FlushingBinding(lua_State* L) {
+    lua_CFunction binding = lua_tocfunction(L, lua_upvalueindex(1));
+    EnterBinding();
     FlushDrawBatch();
-    return lua_tocfunction(L, lua_upvalueindex(1))(L);
+    int results = binding(L);
+    LeaveBinding();
+    return results;
 }
 
 void RegisterBindings(lua_State* L) {

@@ -190,7 +190,7 @@ static int Lua_Fill(lua_State* L) {
         for (int n = 0; n < count; ++n) {
             if (table) {
                 lua_rawgeti(L, 2, n + 1);
-                values[(size_t)n] = lua_tonumber(L, -1);
+                values[(size_t)n] = ToLuaNumber(L, -1);
                 lua_pop(L, 1);
             } else {
                 values[(size_t)n] = ArgNumber(L, n + 2);
@@ -245,9 +245,9 @@ static int Lua_Char(lua_State* L) {
 
 // Every byte of the Lua string, zero bytes included.
 static int Lua_Hex(lua_State* L) {
-    size_t length = 0;
-    const char* bytes = lua_gettop(L) >= 1 && !lua_isnil(L, 1) ? lua_tolstring(L, 1, &length) : nullptr;
-    if (!bytes) length = 0;
+    LuaText text;
+    const char* bytes = ToLuaText(L, 1, text) ? text.text : nullptr;
+    size_t length = bytes ? text.length : 0;
     if (length > 0x7FFFFE00u) length = 0;
     return GuardedBinding(L, [&] {
         return PushText(L, HexOfBytes((const uint8_t*)bytes, (uint32_t)length));

@@ -15,11 +15,12 @@ extern "C" const char* __asan_default_options() { return "detect_leaks=0"; }
 
 static void Usage() {
     std::fprintf(stderr,
-                 "usage: revev [--frames N] [--script FILE] [--screenshot FILE]\n"
+                 "usage: revev [--frames N] [--script FILE] [--screenshot FILE] [--memory MIB]\n"
                  "  --frames N         end the program after N frames\n"
                  "  --script FILE      run FILE every frame instead of scripts/PrintTest.lua,\n"
                  "                     with FILE's folder as the current directory\n"
-                 "  --screenshot FILE  save the last frame shown (.png or BMP) at the end\n");
+                 "  --screenshot FILE  save the last frame shown (.png or BMP) at the end\n"
+                 "  --memory MIB       memory the script's Lua may hold (default 2048; 0: no limit)\n");
 }
 
 // A relative path given on the command line is taken from the directory the
@@ -51,6 +52,14 @@ int main(int argc, char** argv) {
             options.scriptFolderIsCurrent = true;
         } else if (std::strcmp(arg, "--screenshot") == 0 && hasValue) {
             options.screenshot = FromStartDirectory(argv[++i]);
+        } else if (std::strcmp(arg, "--memory") == 0 && hasValue) {
+            char* end = nullptr;
+            long mebibytes = std::strtol(argv[++i], &end, 10);
+            if (!end || *end || end == argv[i] || mebibytes < 0 || mebibytes > (1L << 30)) {
+                std::fprintf(stderr, "revev: --memory needs a number of MiB (0: no limit)\n");
+                return 2;
+            }
+            options.luaMemoryLimit = (size_t)mebibytes << 20;
         } else if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
             Usage();
             return 0;

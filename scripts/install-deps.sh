@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config clang
   libsdl2-dev libsdl2-mixer-dev
-  liblua5.1-0-dev
+  liblua5.1-0-dev libluajit-5.1-dev  # LuaJIT runs scripts by default; REVEV_LUA=lua51 builds on the interpreter
   libpng-dev zlib1g-dev liblzo2-dev
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
   ffmpeg  # the command-line tool: tests make their video files with it

@@ -222,8 +222,17 @@ double FatalError(double number);
 // Records a fatal error and ends the program.
 [[noreturn]] void RuntimeError(int number);
 // Shuts the runtime down in the fixed order, writes the end trace in debug
-// mode and exits the process with code 0 (exit handlers run).
+// mode and exits the process with code 0 (exit handlers run). When another
+// thread has claimed the end (ClaimProgramEnd), waits for that thread to exit
+// the process instead.
 [[noreturn]] void EndProgram();
+// Claims the one end of the program for the calling thread: true for the
+// first thread to ask (and again for that thread), false once another thread
+// has it. A thread that ends the program apart from EndProgram claims it
+// first, so that two ends never run at once.
+bool ClaimProgramEnd();
+// Appends the end trace to the error log when debugMode is set.
+void WriteEndTrace();
 // Releases every run-time object in the fixed order.
 void Shutdown();
 // Reports a breakpoint number to an attached debugger; nothing otherwise.

@@ -4,11 +4,20 @@
 #include "gfx3d/gfx3d.h"
 #include "sound/sound.h"
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 #include "input/input.h"
 #include "net/net.h"
+
+// ---------------------------------------------------------------------------
+// State
+
+static std::atomic<bool> endClaimed{false};
+static thread_local bool endClaimedHere = false;
 
 // ---------------------------------------------------------------------------
 // Internal helpers
@@ -65,15 +74,28 @@ void Shutdown() {
     engine.mainWindow = nullptr;
 }
 
+bool ClaimProgramEnd() {
+    if (endClaimedHere) return true;
+    bool expected = false;
+    if (!endClaimed.compare_exchange_strong(expected, true)) return false;
+    return endClaimedHere = true;
+}
+
+void WriteEndTrace() {
+    if (!engine.debugMode) return;
+    ErrorLogAppend("-End On Line");
+    TraceNumber(engine.errorNumber);
+    TraceNumber((double)((int64_t)TruncateToInt(engine.errorLine) - 1));
+    TraceNumber(engine.currentLine);
+    TraceNumber(engine.currentFile);
+}
+
 void EndProgram() {
+    // Another thread is ending the program and will exit the process; this
+    // one must not shut down what that end may still be saving.
+    while (!ClaimProgramEnd()) std::this_thread::sleep_for(std::chrono::seconds(1));
     Shutdown();
-    if (engine.debugMode) {
-        ErrorLogAppend("-End On Line");
-        TraceNumber(engine.errorNumber);
-        TraceNumber((double)((int64_t)TruncateToInt(engine.errorLine) - 1));
-        TraceNumber(engine.currentLine);
-        TraceNumber(engine.currentFile);
-    }
+    WriteEndTrace();
     PlatformShutdown();
     std::fflush(stdout);
     std::exit(0);

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/headless.h"
@@ -100,14 +101,16 @@ bool WaitForFileText(const std::string& path, const std::string& text) {
     return false;
 }
 
-// A script that changes a key of a configuration file once, then writes
-// "ready" to a marker file; `rest` runs after that in the same first frame.
-std::string ChangeKeyScript(const std::string& ini, const std::string& marker,
-                            const std::string& rest) {
+// A script that changes a key of a configuration file and a line of a line
+// file once, then writes "ready" to a marker file; `rest` runs after that in
+// the same first frame.
+std::string ChangeKeyScript(const std::string& ini, const std::string& lines,
+                            const std::string& marker, const std::string& rest) {
     return "if not changed then\n"
            "  changed = true\n"
            "  Lua_Iniopen('" + ini + "')\n"
            "  Lua_Iniputvalue('Video', 'width', '640')\n"
+           "  Lua_Linefileput('" + lines + "', 2, 'saved')\n"
            "  Lua_Channelopen(0, '" + marker + "', 0)\n"
            "  Lua_Channelwriteline(0, 'ready')\n"
            "  Lua_Channelclose(0)\n" + rest + "\n"
@@ -190,10 +193,18 @@ TEST_F(Program, RuntimeErrorStopsTheChunkButNotTheProgram) {
 TEST_F(Program, OnlyTheChosenLibrariesAreOpen) {
     std::string script = WriteScript("libs.lua",
                                      "print(type(string), type(table), type(math), type(debug), "
-                                     "type(print), type(io), type(os), type(require))\n");
+                                     "type(print), type(io), type(os), type(require))\n"
+                                     "print('more', type(jit), type(bit), type(ffi), type(package), _VERSION)\n"
+                                     // Nor through the registry, where modules are kept.
+                                     "local registry, names = debug.getregistry(), {}\n"
+                                     "for name in pairs(registry._LOADED) do names[#names + 1] = name end\n"
+                                     "table.sort(names)\n"
+                                     "print('loaded', table.concat(names, ' '), type(registry._PRELOAD))\n");
     ProgramRun run = Start("--frames 1 --script '" + script + "'");
     EXPECT_NE(run.out.find("table\ttable\ttable\ttable\tfunction\tnil\tnil\tnil"), std::string::npos)
         << run.out;
+    EXPECT_NE(run.out.find("more\tnil\tnil\tnil\tnil\tLua 5.1\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("loaded\t_G coroutine debug math string table\tnil\n"), std::string::npos) << run.out;
 }
 
 TEST_F(Program, ScriptCanEndTheProgramAndShowExtraFrames) {
@@ -227,8 +238,10 @@ protected:
     void SetUp() override {
         Program::SetUp();
         ini = dir + "game.ini";
+        lines = dir + "lines.txt";
         marker = dir + "ready.txt";
         WriteWholeFile(ini, "[Video]\nwidth = 320\n");
+        WriteWholeFile(lines, "first\nsecond\n");
         // Every test of this process shares the scratch directory.
         unlink(marker.c_str());
     }
@@ -236,19 +249,22 @@ protected:
     // Runs the script, signals the program once it made its change, and
     // expects a normal end with the change on disk. The end takes a fraction
     // of a second; 3 s only tells an end from a program that never ends.
-    void ExpectSavedEndOn(int number, const std::string& rest) {
-        std::string script = WriteScript("change.lua", ChangeKeyScript(ini, marker, rest));
+    void ExpectSavedEndOn(int number, const std::string& rest, const std::vector<std::string>& options = {}) {
+        std::string script = WriteScript("change.lua", ChangeKeyScript(ini, lines, marker, rest));
         std::string output = dir + "output.txt";
-        Background program({"--script", script}, output);
+        std::vector<std::string> arguments = {"--script", script};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        Background program(arguments, output);
         ASSERT_TRUE(program.Started());
         ASSERT_TRUE(WaitForFileText(marker, "ready")) << ReadWholeFile(output);
         program.Signal(number);
         ASSERT_TRUE(program.WaitForEnd(3)) << "still running after signal " << number;
         EXPECT_TRUE(program.ExitedWith(0)) << ReadWholeFile(output);
         EXPECT_NE(ReadWholeFile(ini).find("width=640"), std::string::npos) << ReadWholeFile(ini);
+        EXPECT_EQ(ReadWholeFile(lines), "first\nsecond\nsaved\r\n") << ReadWholeFile(lines);
     }
 
-    std::string ini, marker;
+    std::string ini, lines, marker;
 };
 
 TEST_F(SignalEnd, HangupSavesTheConfigurationAndEndsNormally) {
@@ -265,6 +281,139 @@ TEST_F(SignalEnd, InterruptEndsAScriptBusyInALoop) {
 
 TEST_F(SignalEnd, HangupEndsAScriptBusyInALoop) {
     ExpectSavedEndOn(SIGHUP, "while true do end");
+}
+
+// Loops that a compiler turns into machine code, which no hook interrupts.
+TEST_F(SignalEnd, TerminateEndsALoopThatCounts) {
+    ExpectSavedEndOn(SIGTERM, "local x = 0 while true do x = x + 1 end");
+}
+
+TEST_F(SignalEnd, TerminateEndsALoopThatAllocates) {
+    ExpectSavedEndOn(SIGTERM, "local t, i = {}, 0 while true do i = i + 1 t[i % 1000 + 1] = {i} end");
+}
+
+TEST_F(SignalEnd, InterruptEndsALoopThatFillsATable) {
+    ExpectSavedEndOn(SIGINT, "local t = {} while true do t[#t % 100000 + 1] = 'x' .. #t end");
+}
+
+// A loop that catches the errors of the bindings it calls: the end request
+// ends it even when it never returns to the frame.
+TEST_F(SignalEnd, TerminateEndsALoopThatCallsBindings) {
+    ExpectSavedEndOn(SIGTERM, "while true do pcall(Lua_Channelreadbyte, 9999) Lua_Random(10) end");
+}
+
+// A call below Lua that never returns: opening a named pipe that nobody
+// writes to. The saves still happen, from outside the stuck thread.
+TEST_F(SignalEnd, TerminateEndsAScriptStuckInACallThatNeverReturns) {
+    std::string pipe = dir + "nobody-writes.fifo";
+    unlink(pipe.c_str());
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+    ExpectSavedEndOn(SIGTERM, "Lua_Channelopen(1, '" + pipe + "', 1)");
+}
+
+// A script waiting for another program to end.
+TEST_F(SignalEnd, HangupEndsAScriptWaitingForAProgram) {
+    ExpectSavedEndOn(SIGHUP, "Lua_Runprogram('sleep 30', 1, 0)");
+}
+
+// Out of memory with a lowered limit: a script that grows without end gets
+// Lua's error, reported once, and the frames go on to the end.
+TEST_F(Program, ScriptOutOfMemoryFailsWithALuaErrorAndTheFramesGoOn) {
+    const std::pair<const char*, const char*> growers[] = {
+        {"strings.lua", "big = big or {}\nwhile true do big[#big + 1] = string.rep('x', 4096) .. #big end\n"},
+        {"tables.lua", "big = big or {}\nlocal i = 0\nwhile true do i = i + 1 big[i] = {i, i, i, i} end\n"},
+        {"concat.lua", "local s = 'x'\nwhile true do s = s .. s end\n"},
+    };
+    for (const auto& grower : growers) {
+        // Memory stays full from frame to frame (the tables are global): the
+        // last frame lets go of them to say it ran.
+        std::string script = WriteScript(grower.first, std::string("n = (n or 0) + 1\n"
+                                                                   "if n == 4 then big = nil collectgarbage() print('frame 4') end\n") +
+                                                          grower.second);
+        ProgramRun run = Start("--frames 4 --memory 48 --script '" + script + "'");
+        EXPECT_EQ(run.exitCode, 0) << grower.first << "\n" << run.err;
+        EXPECT_EQ(Count(run.err, "not enough memory"), 1) << grower.first << "\n" << run.err;
+        EXPECT_NE(run.out.find("frame 4\n"), std::string::npos) << grower.first << "\n" << run.out;
+    }
+}
+
+// A script that catches the memory error and grows on: the frames go on, or
+// the program ends through its end path; it never crashes.
+TEST_F(Program, ScriptThatCatchesItsMemoryErrorsNeverCrashes) {
+    std::string script = WriteScript("retries.lua",
+                                     "big = {}\n"
+                                     "local function grow() local i = 0 while true do i = i + 1 big[i] = {i} end end\n"
+                                     "for k = 1, 3 do print(pcall(grow)) end\n");
+    ProgramRun run = Start("--frames 3 --memory 48 --script '" + script + "'");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("false\tnot enough memory\n"), std::string::npos) << run.out;
+    EXPECT_EQ(Count(run.err, "not enough memory"), 1) << run.err;
+}
+
+TEST_F(Program, MemoryOptionIsRefusedWhenNotANumber) {
+    EXPECT_EQ(Start("--memory lots").exitCode, 2);
+    EXPECT_EQ(Start("--memory -1").exitCode, 2);
+}
+
+// The chunk compiled for the file runs again while the file is unchanged (the
+// same function every frame), and an edit takes effect on the next frame,
+// even one that keeps the size and comes within the same moment.
+TEST_F(Program, UnchangedScriptRunsItsCompiledChunkAndAnEditIsSeenAtOnce) {
+    std::string path = dir + "edits.lua", edited = dir + "edits-b.lua";
+    auto version = [&](const std::string& name) {
+        return "local me = debug.getinfo(1, 'f').func\n"
+               "print('same ' .. tostring(me == last)) last = me\n"
+               "n = (n or 0) + 1\n"
+               "print('version " + name + " ' .. n)\n"
+               "if n == 2 then Lua_Filecopy('" + edited + "', '" + path + "') end\n";
+    };
+    WriteWholeFile(path, version("A"));
+    WriteWholeFile(edited, version("B"));
+    ProgramRun run = Start("--frames 4 --script '" + path + "'");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("same false\nversion A 1\nsame true\nversion A 2\n"
+                           "same false\nversion B 3\nsame true\nversion B 4\n"),
+              std::string::npos)
+        << run.out << run.err;
+}
+
+// Both Lua builds read and write numbers at the bindings by the interpreter's
+// rules, and report script failures with the same texts.
+TEST_F(Program, BindingsConvertNumbersAndTextsByTheInterpretersRules) {
+    std::string script = WriteScript("convert.lua",
+                                     "print('lower', Lua_Lower(0/0), Lua_Lower(1/3), Lua_Lower(1e15), Lua_Lower(2^63), Lua_Lower(1e300 * 1e300))\n"
+                                     "print('numbers', Lua_Abs(' 0x10 '), Lua_Abs('12\\0junk'), Lua_Abs('1e'), Lua_Abs('-2.5e1 '), Lua_Abs('inf'))\n"
+                                     "print('hex', Lua_Hex(255), Lua_Hex(0.5))\n");
+    ProgramRun run = Start("--frames 1 --script '" + script + "'");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("lower\t-nan\t0.33333333333333\t1e+15\t9.2233720368548e+18\tinf\n"), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("numbers\t16\t12\t0\t25\tinf\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("hex\t323535\t302E35\n"), std::string::npos) << run.out;
+}
+
+TEST_F(Program, ScriptFailuresAreReportedWithTheInterpretersTexts) {
+    std::string missing = dir + "absent.lua";
+    ProgramRun run = Start("--frames 1 --script '" + missing + "'");
+    EXPECT_NE(run.err.find("revev: script: cannot open " + missing + ": No such file or directory\n"),
+              std::string::npos)
+        << run.err;
+    const std::pair<const char*, const char*> failures[] = {
+        {"x = = 1\n", "unexpected symbol near '='"},
+        {"local t = nil\nprint(t.x)\n", ":2: attempt to index local 't' (a nil value)"},
+        {"undefined()\n", ":1: attempt to call global 'undefined' (a nil value)"},
+        {"print(1 + {})\n", ":1: attempt to perform arithmetic on a table value"},
+        {"error(42)\n", "failure.lua:1: 42\n"},
+        {"error({})\n", "revev: script: (error object is not a string)\n"},
+        {"Lua_Get(1, 2)\n", "bad argument #1 to 'Lua_Get' (NumberArray or TextArray expected, got number)"},
+        {"#!/usr/bin/revev\nerror('second line')\n", "failure.lua:2: second line"},
+    };
+    for (const auto& failure : failures) {
+        std::string script = WriteScript("failure.lua", failure.first);
+        ProgramRun failed = Start("--frames 1 --script '" + script + "'");
+        EXPECT_EQ(failed.exitCode, 0);
+        EXPECT_NE(failed.err.find(failure.second), std::string::npos) << failure.first << "\n" << failed.err;
+    }
 }
 
 // With --script, the names a script uses are taken from its own folder, not

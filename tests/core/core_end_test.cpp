@@ -3,8 +3,10 @@
 // debug mode. Each end runs in a child process (death test).
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "core/engine.h"
 #include "support/headless.h"
@@ -118,4 +120,31 @@ TEST_F(EndOfProgram, ShutdownLeavesNoRunTimeObject) {
     EXPECT_EQ(engine.mainWindow, nullptr);
     EXPECT_EQ(engine.input, nullptr);
     EXPECT_EQ(engine.dataArchives, nullptr);
+}
+
+// The end belongs to the first thread that claims it: EndProgram on another
+// thread then waits, and runs none of its shutdown, while that end finishes.
+TEST_F(EndOfProgram, EndWaitsWhileAnotherThreadHasClaimedIt) {
+    EXPECT_EXIT(
+        {
+            StartHeadless();
+            engine.debugMode = 1;
+            bool claimed = false;
+            std::thread other([&] {
+                claimed = ClaimProgramEnd();
+                // The claim holds for the thread that made it.
+                if (claimed && !ClaimProgramEnd()) claimed = false;
+            });
+            other.join();
+            if (!claimed || ClaimProgramEnd()) std::_Exit(3);
+            std::thread ender([] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                ErrorLogAppend("ended by the other thread");
+                std::_Exit(0);
+            });
+            ender.detach();
+            EndProgram();
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(ReadLog(dir), "ended by the other thread\r\n");
 }
