@@ -240,9 +240,9 @@ int UnprojectFromScreen(double sx, double sy, double sz, double out[3]);
 // Frame 0's edge list: for edge k of triangle t (record 3t + k, corner k to
 // k + 1), the triangle sharing its two vertices, or 0xFFFFFFFF.
 void BuildEdgeList(MeshObjectX& object);
-// Facing list (1 when a triangle's normal points to the light position taken
-// as a vector) and the silhouette flags: edges of facing triangles whose
-// neighbour is missing or does not face it.
+// Facing list (1 when the light position lies in front of a triangle's
+// plane, on the side its normal points to) and the silhouette flags: edges
+// of facing triangles whose neighbour is missing or does not face it.
 void ComputeFacing(MeshObjectX& object, const std::vector<MeshVertex>& triangles, const float light[3]);
 // Sides (and with `caps` the caps) of the shadow volume, counted into the
 // stencil buffer in two culling passes. Needs the facing list.

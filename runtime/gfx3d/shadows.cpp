@@ -123,7 +123,10 @@ void ComputeFacing(MeshObjectX& object, const std::vector<MeshVertex>& triangles
         const float u[3] = {a.x - b.x, a.y - b.y, a.z - b.z};
         const float v[3] = {c.x - b.x, c.y - b.y, c.z - b.z};
         const float n[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
-        object.facing[t] = light[0] * n[0] + light[1] * n[1] + light[2] * n[2] > 0 ? 1 : 0;
+        // The light is a point: the face is lit when it lies in front of the
+        // face's plane, seen from a corner of the face.
+        const float toLight[3] = {light[0] - b.x, light[1] - b.y, light[2] - b.z};
+        object.facing[t] = toLight[0] * n[0] + toLight[1] * n[1] + toLight[2] * n[2] > 0 ? 1 : 0;
     }
     for (size_t e = 0; e < object.edges.size() && e / 3 < count; ++e) {
         MeshEdge& edge = object.edges[e];

@@ -162,22 +162,29 @@ TEST_F(ShadowPass, ViewportAndSetUpEndThePass) {
     EXPECT_EQ(engine.scene3D->effectOn, 0);
 }
 
-TEST_F(ShadowPass, WallIsDarkenedExactlyWhereTheVolumeFalls) {
+// Casts the cube of half side `half` in `slot`, moved by `move`, from a light
+// at `light` onto the wall at z = -5, and compares the darkened pixels with
+// the convex hull of its corners cast from the light, computed here: pixels
+// more than 1.5 pixels inside must be dark, those more than 1.5 outside light.
+struct ShadowMatch {
+    int shadowed = 0, wrong = 0;
+};
+ShadowMatch CastShadow(int slot, double half, const double move[3], const double light[3]) {
+    StandardScene();
     DrawObject(1, 0);
     // Culling switched on and off again leaves clockwise front faces behind;
     // the volume must not depend on them.
     SetCullMode(1);
     SetCullMode(0);
-    const float light[3] = {3, 4, 12};
     SetLight(-3, 0xFFFFFF, light[0], light[1], light[2], 0, 0, 0, 1);
-    DrawObject(2, 0);
+    MoveTransform(move[0], move[1], move[2]);
+    DrawObject(slot, 0);
     EndShadowPass();
 
-    // The cube's corners cast from the light onto the wall at z = -5, then
-    // to the screen; the shadow is their convex hull.
     std::vector<ScreenPoint> points;
     for (int i = 0; i < 8; ++i) {
-        const double c[3] = {(i & 1) ? 1.0 : -1.0, (i & 2) ? 1.0 : -1.0, (i & 4) ? 1.0 : -1.0};
+        double c[3];
+        for (int a = 0; a < 3; ++a) c[a] = ((i >> a) & 1 ? half : -half) + move[a];
         const double s = (-5 - c[2]) / (c[2] - light[2]);
         points.push_back(ProjectStandard(c[0] + s * (c[0] - light[0]), c[1] + s * (c[1] - light[1]), -5));
     }
@@ -207,22 +214,36 @@ TEST_F(ShadowPass, WallIsDarkenedExactlyWhereTheVolumeFalls) {
     };
     std::vector<uint8_t> rgba(320 * 240 * 4);
     glReadPixels(0, 0, 320, 240, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-    int shadowed = 0, wrong = 0;
+    ShadowMatch match;
     for (int y = 0; y < 240; ++y)
         for (int x = 0; x < 320; ++x) {
             const uint8_t* p = &rgba[((size_t)(239 - y) * 320 + x) * 4];
             const Rgba c{p[0], p[1], p[2], p[3]};
             const double d = inside(x + 0.5, y + 0.5);
             if (d > 1.5) {
-                ++shadowed;
-                if (!Dark(c)) ++wrong;
+                ++match.shadowed;
+                if (!Dark(c)) ++match.wrong;
             } else if (d < -1.5 && !Light(c)) {
-                ++wrong;
+                ++match.wrong;
             }
         }
-    EXPECT_GT(shadowed, 500);
-    EXPECT_EQ(wrong, 0);
+    SetLight(-3, 0, 0, 0, 0, 0, 0, 0, 0);
+    return match;
+}
 
+// Lights far off to the side, above the cube (within its outline seen along
+// z) and beside it (level with a face): the faces lit are those in front of
+// which the light lies, whatever the light's direction from the origin.
+TEST_F(ShadowPass, WallIsDarkenedExactlyWhereTheVolumeFalls) {
+    const double lights[][3] = {{3, 4, 12}, {0.3, -0.4, 12}, {-0.6, 0.2, 6}, {6, 0.5, 4}, {0.4, -7, 3}};
+    const double moves[][3] = {{0, 0, 0}, {0.5, -0.7, 0.5}};
+    for (const auto& move : moves)
+        for (const auto& light : lights) {
+            const ShadowMatch match = CastShadow(2, 1, move, light);
+            EXPECT_GT(match.shadowed, 300) << light[0] << " " << light[1] << " " << light[2];
+            EXPECT_EQ(match.wrong, 0) << "light " << light[0] << " " << light[1] << " " << light[2]
+                                      << ", cube moved by " << move[0] << " " << move[1] << " " << move[2];
+        }
 }
 
 // ---------------------------------------------------------------------------
