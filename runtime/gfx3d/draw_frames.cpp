@@ -36,6 +36,9 @@ FrameChoice ChooseFrames(int32_t from, int32_t to, double position, bool interpo
     const int32_t last = frameCount > 0 ? frameCount - 1 : 0;
     choice.p = choice.p < 0 ? 0 : choice.p > last ? last : choice.p;
     choice.q = choice.q < 0 ? 0 : choice.q > last ? last : choice.q;
+    // The blend gives Q alone at weight 0. Drawing it as P, the frame drawn
+    // whole elsewhere, would jump a frame between positions 0 and 0.001.
+    if (choice.weight == 0) choice.p = choice.q;
     return choice;
 }
 

@@ -158,7 +158,8 @@ void ReapplyTextureSelection();
 // Object drawing (draw.cpp, draw_frames.cpp, draw_primitives.cpp)
 
 // Which two key frames a draw blends, and with what weight: every position
-// and normal is (P - Q) x weight + Q.
+// and normal is (P - Q) x weight + Q. At weight 0 P is Q, the frame the blend
+// gives; P is the frame drawn whole and supplies the bounding sphere.
 struct FrameChoice {
     int32_t p, q;
     float weight;

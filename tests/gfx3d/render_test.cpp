@@ -124,6 +124,42 @@ TEST(ObjectPixels, AnimatedDrawBlendsTheChosenFrames) {
     }
 }
 
+// Positions next to those giving weight 0 draw next to it: the weight-0
+// draw is the frame the blend gives there, not the other one.
+TEST(ObjectPixels, AnimatedDrawMovesSmoothlyThroughWeightZero) {
+    StartScreen();
+    std::vector<std::vector<MeshVertex>> frames;
+    for (int i = 0; i < 5; ++i) frames.push_back(Square(-6.0f + 3 * i, 0, 0, 1));
+    struct Run {
+        double from, to, interpolate;
+        double positions[3];
+    };
+    const Run runs[] = {
+        {0, 1, 0, {0, 0.001, 0.25}},      // no flag: the weight of frame 1 against frame 0
+        {4, 0, 1, {0.25, 0.251, 0.5}},    // 0.25 is frame 3 exactly
+        {4, 0, 1, {0.25, 0.249, 0.1}},    // 0.1 is 0.6 x frame 4 + 0.4 x frame 3
+    };
+    for (const Run& run : runs) {
+        double previous = 0;
+        for (int k = 0; k < 3; ++k) {
+            const double t = run.positions[k];
+            // Where the blend puts the square: frame (to - from) x t + from
+            // with the flag, t of the way from `from` to `to` without.
+            const double frame = run.from + (run.to - run.from) * t;
+            StandardScene();
+            PutObject(1, frames);
+            DrawObjectAnimated(1, run.from, run.to, t, run.interpolate);
+            const double x = BrightCentre(120);
+            EXPECT_NEAR(x, ProjectStandard(-6 + 3 * frame, 0, 0).x, 1.0)
+                << run.from << " -> " << run.to << " at " << t << " flag " << run.interpolate;
+            if (k == 1) {
+                EXPECT_NEAR(x, previous, 1.0) << "a step of 0.001 from " << run.positions[0];
+            }
+            previous = x;
+        }
+    }
+}
+
 TEST(ObjectPixels, StaticAndStreamedSourcesDrawTheSame) {
     StartScreen();
     StandardScene();

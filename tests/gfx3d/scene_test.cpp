@@ -244,6 +244,9 @@ TEST(FrameChoice, InterpolatedPositionsAndWeights) {
         {0, 4, 1.0, true, 4, 4, 1.0f},    // frame 5 does not exist: held to 4
         {1, 3, 0.5, false, 3, 1, 0.5f},   // no flag: the position is the weight
         {-2, -1, 0.5, false, 0, 0, 0.5f},
+        {0, 1, 0, false, 0, 0, 0.0f},     // weight 0: the from frame, as the blend gives
+        {4, 0, 0.25, true, 3, 3, 0.0f},   // exactly frame 3
+        {4, 0, 0.1, true, 4, 3, 0.6f},
     };
     for (const Case& c : cases) {
         const FrameChoice got = ChooseFrames(c.from, c.to, c.position, c.interpolate, 5);
