@@ -1,8 +1,9 @@
 // The text object file: a token stream of texture coordinates, coloured
 // polygons over vertex indices, and one vertex list per frame. Every polygon
 // becomes a fan in every frame; the frames are then packed like any built
-// object. Counts and indices are checked against what was really read. The
-// writer gives any object back in this form.
+// object. A file that ends early reads its missing numbers as 0; corner
+// indices are checked against the counts that then hold. The writer gives
+// any object back in this form.
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -36,6 +37,9 @@ struct TextObject {
     std::vector<float> coordinates;             // u, v pairs
     std::vector<Polygon> polygons;
     std::vector<std::vector<float>> frames;     // six floats a vertex: position, normal
+    // The vertex count each frame declares. Vertices past the end of the
+    // file are not stored: all their numbers read as 0.
+    std::vector<size_t> frameVertices;
     bool normals = false;                       // version 1.1 or later
 };
 
@@ -161,15 +165,16 @@ static bool Parse(TextObject& text, const uint8_t* data, size_t size) {
             for (int k = perVertex; k < 6; ++k) frame.push_back(0.0f);
         }
         text.frames.push_back(std::move(frame));
+        text.frameVertices.push_back((size_t)vertexCount);
     }
     return true;
 }
 
-// Every corner must name a vertex that every frame holds, and a texture
+// Every corner must name a vertex that every frame declares, and a texture
 // coordinate when the file has any.
 static bool IndicesInRange(const TextObject& text) {
     size_t fewestVertices = SIZE_MAX;
-    for (const std::vector<float>& frame : text.frames) fewestVertices = std::min(fewestVertices, frame.size() / 6);
+    for (size_t count : text.frameVertices) fewestVertices = std::min(fewestVertices, count);
     const size_t coordinates = text.coordinates.size() / 2;
     size_t records = 0;
     for (const Polygon& polygon : text.polygons) {
@@ -194,7 +199,9 @@ static void Convert(const TextObject& text, MeshObject& object) {
         for (const Polygon& polygon : text.polygons) {
             frame.vertices.push_back(marker);
             for (size_t k = 0; k < polygon.vertices.size(); ++k) {
-                const float* p = &positions[(size_t)polygon.vertices[k] * 6];
+                static const float kMissing[6] = {0, 0, 0, 0, 0, 0};
+                const size_t at = (size_t)polygon.vertices[k] * 6;
+                const float* p = at < positions.size() ? &positions[at] : kMissing;
                 MeshVertex vertex{};
                 vertex.x = p[0];
                 vertex.y = p[1];

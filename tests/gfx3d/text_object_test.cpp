@@ -159,7 +159,7 @@ TEST_F(TextObjectTest, MalformedFilesAreRefused) {
          "DDDA 1.0 0 1 0 0 0 3 0 0 1 0 2 0 2" + triangle + " 2 0 0 0 1 0 0\n"},
         {"coordinate index past the list", "DDDA 1.0 1 0 0 1 0 0 0 3 0 0 1 1 2 0" + triangle},
         {"negative coordinate index", "DDDA 1.0 1 0 0 1 0 0 0 3 0 0 1 -1 2 0" + triangle},
-        {"truncated vertex list", "DDDA 1.0 0 1 0 0 0 3 0 0 1 0 2 0 1 3 0 0 0 1 0 0"},
+        {"vertex index past a frame the file ends in", "DDDA 1.0 0 1 0 0 0 3 0 0 1 0 3 0 1 3 0 0 0 1 0 0"},
         // One polygon of 3000 corners in 1500 frames: 4.5 million records.
         {"frames times corners too large", [] {
              std::string text = "DDDA 1.0 0 1 0 0 0 3000";
@@ -178,12 +178,40 @@ TEST_F(TextObjectTest, MalformedFilesAreRefused) {
     }
 }
 
-TEST_F(TextObjectTest, TruncatedFileGivesFewerLists) {
+TEST_F(TextObjectTest, TruncatedFileReadsItsMissingNumbersAsZero) {
     // The frame count is missing: no frames, nothing to draw, but no error.
     MeshObject object;
     EXPECT_TRUE(Load(object, "DDDA 1.0 0 1 0 0 0 3 0 0 1 0 2 0"));
     EXPECT_TRUE(object.frames.empty());
     EXPECT_EQ(Log(), "");
+
+    // The frame declares three vertices and the file ends after the second
+    // (or inside it): the missing vertex, or numbers, are 0.
+    const struct {
+        const char* what;
+        std::string text;
+        float second[3];
+    } cases[] = {
+        {"last vertex missing", "DDDA 1.0 0 1 0 0 0 3 0 0 1 0 2 0 1 3  2 0 0  0 3 0", {0, 3, 0}},
+        {"last vertex missing after normals", "DDDA 1.1 0 1 0 0 0 3 0 0 1 0 2 0 1 3  2 0 0 0 0 1  0 3 0 0 0 1",
+         {0, 3, 0}},
+        {"two vertices missing", "DDDA 1.0 0 1 0 0 0 3 0 0 1 0 2 0 1 3  2 0 0", {0, 0, 0}},
+        {"last vertex cut short", "DDDA 1.0 0 1 0 0 0 3 0 0 1 0 2 0 1 3  2 0 0  0 3", {0, 3, 0}},
+    };
+    for (const auto& c : cases) {
+        ErrorLogDelete();
+        MeshObject read;
+        ASSERT_TRUE(Load(read, c.text)) << c.what;
+        EXPECT_EQ(Log(), "") << c.what;
+        ASSERT_EQ(read.frames.size(), 1u) << c.what;
+        ExpandTriangles(read);
+        const std::vector<MeshVertex>& corners = read.frames[0].triangles;
+        ASSERT_EQ(corners.size(), 3u) << c.what;
+        EXPECT_NEAR(corners[0].x, 2, 0.02) << c.what;
+        EXPECT_NEAR(corners[1].x, c.second[0], 0.02) << c.what;
+        EXPECT_NEAR(corners[1].y, c.second[1], 0.02) << c.what;
+        for (float p : {corners[2].x, corners[2].y, corners[2].z}) EXPECT_NEAR(p, 0, 0.02) << c.what;
+    }
 }
 
 TEST_F(TextObjectTest, WrittenTextReadsBackAsTheSameTriangles) {
