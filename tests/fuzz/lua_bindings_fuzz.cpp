@@ -45,6 +45,7 @@ extern "C" {
 #include "files/archive.h"
 #include "gfx2d/gfx2d.h"
 #include "lua_bindings_input.h"
+#include "sound/sound.h"
 
 // ---------------------------------------------------------------------------
 // Types
@@ -79,7 +80,6 @@ static const Exclusion kExcluded[] = {
      "looks up and connects to a server named by the script with blocking reads, off the machine"},
     {"Lua_Runprogram", "starts any program the script names, with any arguments"},
     {"Lua_Filedialog", "runs the system's dialog helper where a display is named, and waits for a person"},
-    {"Lua_Playvideo", "blocks while a video plays, for ever when looping; fuzz_video covers its decoding"},
 };
 
 // Whether any number argument on the stack (above the two functions) is at
@@ -133,7 +133,7 @@ static const char* const kFileBindings[] = {
     "Lua_Fileexists", "Lua_Filedelete",   "Lua_Filecopy",      "Lua_Directoryset",
     "Lua_Directorylist", "Lua_Setdataarchives", "Lua_Iniopen", "Lua_Linefileget",
     "Lua_Linefilegetnumber", "Lua_Linefileput", "Lua_Linefileputnumber", "Lua_Loadsound",
-    "Lua_Playmusic", "Lua_Loadobject", "Lua_Saveobject", "Lua_Loadshader",
+    "Lua_Playmusic", "Lua_Loadobject", "Lua_Saveobject", "Lua_Loadshader", "Lua_Playvideo",
 };
 
 struct Binding {
@@ -152,6 +152,12 @@ static bool insideCall = false;
 static bool programEnded = false;
 
 static double clockNow = 0;
+
+// A video plays until its end, or until a key when looping: a person would
+// press one after a few pictures, and so does the target.
+static const int kVideoPicturesBeforeKey = 3;
+static int videoPictures = 0;
+static bool videoKeyDown = false;
 
 static const size_t kCutBackBytes = (size_t)1536 << 20;
 
@@ -200,6 +206,21 @@ static int CallBinding(lua_State* state) {
 
 static double FuzzClock() { return clockNow += 1.0; }
 
+static void PressKeyDuringVideo() {
+    if (++videoPictures < kVideoPicturesBeforeKey || videoKeyDown) return;
+    PlatformPushKeyEvent(30, true);
+    videoKeyDown = true;
+}
+
+// The key pressed during a video is let go before the next call.
+static void ReleaseVideoKey() {
+    videoPictures = 0;
+    if (!videoKeyDown) return;
+    PlatformPushKeyEvent(30, false);
+    if (engine.screen) MessagePump(*engine.screen);
+    videoKeyDown = false;
+}
+
 static std::string ReadFile(const std::string& path) {
     std::string content;
     if (FILE* f = std::fopen(path.c_str(), "rb")) {
@@ -234,6 +255,19 @@ static void GatherSampleFiles() {
     sampleFiles.emplace_back("lines.txt", "first\r\nsecond\r\n12.5\r\n\r\nlast");
     sampleFiles.emplace_back("text.txt", std::string("abc\0def\n", 8) + "1e400\nnan\n");
     sampleFiles.emplace_back("sub/inner.txt", "inner\n");
+    // Shader sources: a vertex and a fragment one (each also given as the
+    // other), one just over the size limit, and videos with and without
+    // pictures.
+    sampleFiles.emplace_back("ok.vert", "void main() { gl_Position = ftransform(); }\n");
+    sampleFiles.emplace_back("ok.frag", "void main() { gl_FragColor = vec4(0.0, 1.0, 0.0, 1.0); }\n");
+    std::string big = "void main() {\n";
+    while (big.size() <= 65536) big += "gl_FragColor=vec4(1.0);\n";
+    sampleFiles.emplace_back("big.frag", big + "}\n");
+    const std::string header = "YUV4MPEG2 W16 H12 F20:1 Ip A1:1 C420jpeg\n";
+    std::string frames = header;
+    for (int i = 0; i < 2; ++i) frames += "FRAME\n" + std::string(16 * 12 * 3 / 2, (char)(0x40 + 0x40 * i));
+    sampleFiles.emplace_back("clip.y4m", frames);
+    sampleFiles.emplace_back("empty.y4m", header);
 }
 
 // Empties the scratch directory and writes the sample files again, so that
@@ -406,6 +440,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     SetAutoPause(0);
     L = CreateLuaState();
     if (!L) std::abort();
+    SetVideoFrameHook(PressKeyDuringVideo);
     CollectBindings();
     GatherSampleFiles();
     ResetScratch();
@@ -449,6 +484,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         insideCall = true;
         lua_pcall(L, lua_gettop(L) - 1, 1, 0);
         insideCall = false;
+        ReleaseVideoKey();
         // The first result (or the error) becomes saved value n.
         int& slot = saved[(size_t)n % saved.size()];
         luaL_unref(L, LUA_REGISTRYINDEX, slot);

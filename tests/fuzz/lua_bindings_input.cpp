@@ -44,7 +44,8 @@ const std::vector<std::string>& FuzzFileNames() {
         "lines.txt", "text.txt", "sub", "sub/inner.txt", "sub/", "missing.bmp", "missing.png",
         "missing.wav", "new.txt", "out.bmp", "out.png", "out.txt", "a.txt", "HERO.PNG", "hero.png",
         "b.bin", "PIC.BMP", "sub/new.ini", ".", "./", " pic.bmp", "pic.bmp ", "x.ini", "sub\\inner.txt",
-        "sub/pic.bmp", "sub/out.png", "new.ini", "new.wav",
+        "sub/pic.bmp", "sub/out.png", "new.ini", "new.wav", "ok.vert", "ok.frag", "big.frag",
+        "clip.y4m", "empty.y4m",
     };
     return names;
 }
