@@ -1,8 +1,9 @@
 // Objects built from commands: begin, vertices grouped into strips, end
 // (packing, normals by the normal mode, triangles and bounds), the normal
-// mode and the cube builder.
+// mode and the cube builder (a closed cube, one strip a face).
 #include <cmath>
 #include <new>
+#include <utility>
 
 #include "gfx3d/gfx3d_internal.h"
 
@@ -35,6 +36,32 @@ static void AppendMarker(MeshObjectX& object, int kind) {
 static uint32_t ColourWord(double colour) {
     if (!(std::fabs(colour) < 9.0e18)) return 0;
     return (uint32_t)(int64_t)colour;
+}
+
+// Ends the object being built, with normals by `normalMode` (as the mode
+// command takes it).
+static void FinishObject(int32_t normalMode) {
+    Zadudedo3D* scene = engine.scene3D;
+    if (!scene || !IsObjectSlot(scene->generationTarget)) return;
+    ObjectSlot& slot = scene->objectSlots[scene->generationTarget];
+    scene->generationTarget = -1;
+    slot.loaded = 1;
+    slot.multiObject = 0;
+    if (slot.objects.empty()) return;
+    MeshObjectX& object = slot.objects[0];
+    if (object.frames.empty() || object.frames[0].vertices.size() < 3) {
+        ClearObject(object, true);
+        return;
+    }
+    try {
+        PackObject(object);
+        if (normalMode == 1) GenerateNormals(object, true, false, false);
+        if (normalMode == 2) GenerateNormals(object, true, true, false);
+        object.BuildTriangles();
+        ComputeBounds(object);
+    } catch (const std::bad_alloc&) {
+        ClearObject(object, true);
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -86,27 +113,7 @@ void NewStrip(int kind) {
 }
 
 void EndObject() {
-    Zadudedo3D* scene = engine.scene3D;
-    if (!scene || !IsObjectSlot(scene->generationTarget)) return;
-    ObjectSlot& slot = scene->objectSlots[scene->generationTarget];
-    scene->generationTarget = -1;
-    slot.loaded = 1;
-    slot.multiObject = 0;
-    if (slot.objects.empty()) return;
-    MeshObjectX& object = slot.objects[0];
-    if (object.frames.empty() || object.frames[0].vertices.size() < 3) {
-        ClearObject(object, true);
-        return;
-    }
-    try {
-        PackObject(object);
-        if (scene->normalMode == 1) GenerateNormals(object, true, false, false);
-        if (scene->normalMode == 2) GenerateNormals(object, true, true, false);
-        object.BuildTriangles();
-        ComputeBounds(object);
-    } catch (const std::bad_alloc&) {
-        ClearObject(object, true);
-    }
+    if (engine.scene3D) FinishObject(engine.scene3D->normalMode);
 }
 
 void SetNormalMode(double mode) {
@@ -117,11 +124,25 @@ void SetNormalMode(double mode) {
 
 void CreateCube(double slot, double size) {
     const float h = (float)(0.5 * size);
-    const float corners[8][3] = {{-h, -h, -h}, {h, -h, -h}, {-h, h, -h}, {h, h, -h},
-                                 {h, h, h},    {h, -h, h},  {-h, h, h},  {-h, -h, h}};
-    const int strip[16] = {5, 7, 4, 6, 3, 4, 1, 5, 0, 7, 2, 0, 3, 1, 2, 6};
     BeginObject(slot, 1);
     if (!engine.scene3D || engine.scene3D->generationTarget < 0) return;
-    for (int c : strip) AddVertex(corners[c][0], corners[c][1], corners[c][2], 0, 0, 0x00FFFFFF);
-    EndObject();
+    // One strip of two triangles a face, each wound clockwise seen from
+    // outside like the engine's objects, so the generated normals point out
+    // and every edge meets the same edge of one other face. With u x v = n
+    // the corners -u-v, -u+v, u-v, u+v make such a strip.
+    for (int axis = 0; axis < 3; ++axis) {
+        for (int side = -1; side <= 1; side += 2) {
+            if (axis != 0 || side != -1) NewStrip(1);
+            float n[3] = {0, 0, 0}, u[3] = {0, 0, 0}, v[3] = {0, 0, 0};
+            n[axis] = (float)side;
+            u[(axis + 1) % 3] = 1;
+            v[(axis + 2) % 3] = (float)side;
+            for (const auto& [a, b] : {std::pair{-1, -1}, std::pair{-1, 1}, std::pair{1, -1}, std::pair{1, 1}})
+                AddVertex(h * (n[0] + a * u[0] + b * v[0]), h * (n[1] + a * u[1] + b * v[1]),
+                          h * (n[2] + a * u[2] + b * v[2]), 0, 0, 0x00FFFFFF);
+        }
+    }
+    // The faces' own normals, whatever the normal mode: shared corners would
+    // round the cube's shading off.
+    FinishObject(1);
 }

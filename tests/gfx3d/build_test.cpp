@@ -1,9 +1,13 @@
 // Objects built from commands and the normal and tangent generator: the
-// cube's extent and strip, a square's triangles and shared normal, the normal
+// cube's extent and strips, its faces covered once, wound outward and with
+// their own normals, a square's triangles and shared normal, the normal
 // mode's sign rule, short objects, per-record normals and tangents.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <map>
 
 #include "core/engine.h"
 #include "gfx2d/gfx2d_support.h"
@@ -40,7 +44,7 @@ protected:
 // ---------------------------------------------------------------------------
 // Building
 
-TEST_F(BuildCommands, CubeSpansItsSizeInOneStrip) {
+TEST_F(BuildCommands, CubeSpansItsSizeInAStripAFace) {
     CreateCube(3, 2);
     ObjectSlot& slot = Slot(3);
     ASSERT_EQ(slot.objects.size(), 1u);
@@ -49,9 +53,10 @@ TEST_F(BuildCommands, CubeSpansItsSizeInOneStrip) {
     const MeshObjectX& cube = slot.objects[0];
     ASSERT_EQ(cube.frames.size(), 1u);
     const MeshFrame& frame = cube.frames[0];
-    ASSERT_EQ(frame.packed.size(), 17u);
-    EXPECT_EQ(cube.colourTable[frame.packed[0].colourIndex], MARKER_STRIP);
-    for (size_t i = 1; i < 17; ++i) EXPECT_EQ(cube.colourTable[frame.packed[i].colourIndex], 0x00FFFFFFu);
+    // Six strips of four white vertices.
+    ASSERT_EQ(frame.packed.size(), 30u);
+    for (size_t i = 0; i < 30; ++i)
+        EXPECT_EQ(cube.colourTable[frame.packed[i].colourIndex], i % 5 == 0 ? MARKER_STRIP : 0x00FFFFFFu) << i;
     float low[3] = {1e9, 1e9, 1e9}, high[3] = {-1e9, -1e9, -1e9};
     for (const MeshVertex& v : frame.triangles) {
         const float p[3] = {v.x, v.y, v.z};
@@ -64,8 +69,72 @@ TEST_F(BuildCommands, CubeSpansItsSizeInOneStrip) {
         EXPECT_NEAR(low[a], -1, 1e-5);
         EXPECT_NEAR(high[a], 1, 1e-5);
     }
-    // 16 strip vertices make 14 triangles.
-    EXPECT_EQ(frame.triangles.size(), 14u * 3);
+    EXPECT_EQ(frame.triangles.size(), 12u * 3);
+}
+
+// Every face covered by exactly one of the cube's triangles at every point,
+// every triangle in a face, wound clockwise seen from outside (the engine's
+// front faces, whose generated normals point out), every edge met by the
+// same edge run the other way, and every corner with its face's normal.
+TEST_F(BuildCommands, CubeIsClosedAndWoundOutwardWithFaceNormals) {
+    for (int mode : {2, 1, 0}) {
+        SetNormalMode(mode);
+        CreateCube(3, 2);
+        const std::vector<MeshVertex>& corners = Slot(3).objects[0].frames[0].triangles;
+        ASSERT_EQ(corners.size(), 36u);
+        using P = std::array<double, 3>;
+        auto at = [&](size_t i) { return P{corners[i].x, corners[i].y, corners[i].z}; };
+        auto sub = [](P a, P b) { return P{a[0] - b[0], a[1] - b[1], a[2] - b[2]}; };
+        auto cross = [](P a, P b) {
+            return P{a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+        };
+        auto dot = [](P a, P b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; };
+        std::map<std::pair<P, P>, int> edges;
+        for (size_t t = 0; t < 12; ++t) {
+            const P a = at(3 * t), b = at(3 * t + 1), c = at(3 * t + 2);
+            // In a face: one coordinate at +-1 on all three corners.
+            int faceAxis = -1;
+            for (int axis = 0; axis < 3; ++axis)
+                if (std::fabs(std::fabs(a[axis]) - 1) < 1e-5 && a[axis] == b[axis] && a[axis] == c[axis])
+                    faceAxis = axis;
+            ASSERT_GE(faceAxis, 0) << "triangle " << t << " cuts through the cube";
+            P outward{0, 0, 0};
+            outward[faceAxis] = a[faceAxis] > 0 ? 1 : -1;
+            // Clockwise from outside: the counter-clockwise normal points in.
+            EXPECT_LT(dot(cross(sub(b, a), sub(c, a)), outward), 0) << "triangle " << t;
+            for (int k = 0; k < 3; ++k) {
+                const MeshVertex& v = corners[3 * t + k];
+                EXPECT_NEAR(dot(P{v.nx, v.ny, v.nz}, outward), 1, 1e-3) << "triangle " << t << " mode " << mode;
+                ++edges[{at(3 * t + k), at(3 * t + (k + 1) % 3)}];
+            }
+        }
+        for (const auto& [edge, count] : edges) {
+            EXPECT_EQ(count, 1);
+            const auto back = edges.find({edge.second, edge.first});
+            EXPECT_TRUE(back != edges.end() && back->second == 1);
+        }
+        // Points of every face, off the triangles' edges, lie in exactly one.
+        for (int axis = 0; axis < 3; ++axis)
+            for (double side : {-1.0, 1.0})
+                for (double s = -0.9; s < 1; s += 0.25)
+                    for (double r = -0.83; r < 1; r += 0.25) {
+                        P q;
+                        q[axis] = side;
+                        q[(axis + 1) % 3] = s;
+                        q[(axis + 2) % 3] = r;
+                        int covering = 0;
+                        for (size_t t = 0; t < 12; ++t) {
+                            const P a = at(3 * t), b = at(3 * t + 1), c = at(3 * t + 2);
+                            const P n = cross(sub(b, a), sub(c, a));
+                            if (std::fabs(dot(sub(q, a), n)) > 1e-6) continue;
+                            const double ab = dot(cross(sub(b, a), sub(q, a)), n);
+                            const double bc = dot(cross(sub(c, b), sub(q, b)), n);
+                            const double ca = dot(cross(sub(a, c), sub(q, c)), n);
+                            covering += ab > 0 && bc > 0 && ca > 0;
+                        }
+                        EXPECT_EQ(covering, 1) << "point " << q[0] << " " << q[1] << " " << q[2];
+                    }
+    }
 }
 
 TEST_F(BuildCommands, SquareGivesTwoTrianglesAndOneSmoothNormal) {

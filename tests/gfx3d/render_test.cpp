@@ -95,6 +95,39 @@ TEST(ObjectPixels, UnlitObjectIsDrawnInTheIntensity) {
     EXPECT_EQ(ReadPixel(160, 120), (Rgba{255, 255, 255, 255}));
 }
 
+// The cube builder's cube is closed and wound one way: culling either set of
+// faces leaves the other, which covers the whole outline (from outside, or
+// the inner faces seen through the culled ones).
+TEST(ObjectPixels, BuiltCubeShowsWholeWhicheverFacesAreCulled) {
+    StartScreen();
+    CreateCube(5, 2);
+    const double centre[3] = {2, 1.5, 0};
+    const std::vector<ScreenPoint> outline = ConvexHull(CubeCorners(centre, 1));
+    for (double cull : {1.0, -1.0, 0.0}) {
+        StandardScene();
+        SetCullMode(cull);
+        MoveTransform(centre[0], centre[1], centre[2]);
+        DrawObject(5, 0);
+        std::vector<uint8_t> rgba(320 * 240 * 4);
+        glReadPixels(0, 0, 320, 240, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+        int inside = 0, wrong = 0;
+        for (int y = 0; y < 240; ++y)
+            for (int x = 0; x < 320; ++x) {
+                const uint8_t* p = &rgba[((size_t)(239 - y) * 320 + x) * 4];
+                const Rgba c{p[0], p[1], p[2], p[3]};
+                const double d = InsideHull(outline, x + 0.5, y + 0.5);
+                if (d > 1.5) {
+                    ++inside;
+                    wrong += !IsBright(c);
+                } else if (d < -1.5) {
+                    wrong += !IsBlack(c);
+                }
+            }
+        EXPECT_GT(inside, 400);
+        EXPECT_EQ(wrong, 0) << "cull mode " << cull;
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Animated drawing
 

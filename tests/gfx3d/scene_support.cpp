@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
+#include <algorithm>
 #include <cmath>
 
 #include "core/engine.h"
@@ -54,6 +55,42 @@ ScreenPoint ProjectStandard(double x, double y, double z) {
     const double halfHeight = distance * std::tan(M_PI / 4);  // field of view 90
     const double halfWidth = halfHeight * 320.0 / 240.0;
     return {(x / halfWidth + 1) * 160.0, (1 - y / halfHeight) * 120.0};
+}
+
+static double Cross(ScreenPoint o, ScreenPoint a, ScreenPoint b) {
+    return (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x);
+}
+
+std::vector<ScreenPoint> ConvexHull(std::vector<ScreenPoint> points) {
+    std::sort(points.begin(), points.end(), [](auto a, auto b) { return a.x < b.x || (a.x == b.x && a.y < b.y); });
+    std::vector<ScreenPoint> hull;
+    for (int pass = 0; pass < 2; ++pass) {
+        const size_t start = hull.size();
+        for (const ScreenPoint& p : points) {
+            while (hull.size() >= start + 2 && Cross(hull[hull.size() - 2], hull.back(), p) <= 0) hull.pop_back();
+            hull.push_back(p);
+        }
+        hull.pop_back();
+        std::reverse(points.begin(), points.end());
+    }
+    return hull;
+}
+
+double InsideHull(const std::vector<ScreenPoint>& hull, double x, double y) {
+    double nearest = 1e9;
+    for (size_t i = 0; i < hull.size(); ++i) {
+        const ScreenPoint a = hull[i], b = hull[(i + 1) % hull.size()];
+        nearest = std::min(nearest, Cross(a, b, {x, y}) / std::hypot(b.x - a.x, b.y - a.y));
+    }
+    return nearest;
+}
+
+std::vector<ScreenPoint> CubeCorners(const double centre[3], double half) {
+    std::vector<ScreenPoint> out;
+    for (int i = 0; i < 8; ++i)
+        out.push_back(ProjectStandard(centre[0] + ((i & 1) ? half : -half), centre[1] + ((i & 2) ? half : -half),
+                                      centre[2] + ((i & 4) ? half : -half)));
+    return out;
 }
 
 int CountPixels(int x0, int y0, int x1, int y1, bool (*test)(const Rgba&)) {

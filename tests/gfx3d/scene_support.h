@@ -24,6 +24,14 @@ struct ScreenPoint {
 };
 ScreenPoint ProjectStandard(double x, double y, double z);
 
+// The convex hull of points on the screen, and how far (x, y) lies inside
+// it in pixels (negative outside).
+std::vector<ScreenPoint> ConvexHull(std::vector<ScreenPoint> points);
+double InsideHull(const std::vector<ScreenPoint>& hull, double x, double y);
+// The eight corners of a cube of half side `half` about `centre` on the
+// screen of the standard scene.
+std::vector<ScreenPoint> CubeCorners(const double centre[3], double half);
+
 // Counts the pixels of the frame being drawn whose colour satisfies `test`
 // inside (x0..x1) x (y0..y1), top-left origin, ends included.
 struct Rgba;

@@ -1,6 +1,7 @@
 // Stencil shadows and the cartoon palette: silhouettes of a closed cube and
 // an open square, the edge list, leaving the shadow pass twice, a shadowed
-// wall compared with the outline computed here, and palette sizes.
+// wall compared with the outline computed here (lights above, beside and off
+// to the side; a cube from triangles and the cube builder's), palette sizes.
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
@@ -188,30 +189,7 @@ ShadowMatch CastShadow(int slot, double half, const double move[3], const double
         const double s = (-5 - c[2]) / (c[2] - light[2]);
         points.push_back(ProjectStandard(c[0] + s * (c[0] - light[0]), c[1] + s * (c[1] - light[1]), -5));
     }
-    std::sort(points.begin(), points.end(), [](auto a, auto b) { return a.x < b.x || (a.x == b.x && a.y < b.y); });
-    auto cross = [](ScreenPoint o, ScreenPoint a, ScreenPoint b) {
-        return (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x);
-    };
-    std::vector<ScreenPoint> hull;
-    for (int pass = 0; pass < 2; ++pass) {
-        const size_t start = hull.size();
-        for (const ScreenPoint& p : points) {
-            while (hull.size() >= start + 2 && cross(hull[hull.size() - 2], hull.back(), p) <= 0) hull.pop_back();
-            hull.push_back(p);
-        }
-        hull.pop_back();
-        std::reverse(points.begin(), points.end());
-    }
-    // Signed distance inside the hull (positive inside), in pixels.
-    auto inside = [&](double x, double y) {
-        double nearest = 1e9;
-        for (size_t i = 0; i < hull.size(); ++i) {
-            const ScreenPoint a = hull[i], b = hull[(i + 1) % hull.size()];
-            const double length = std::hypot(b.x - a.x, b.y - a.y);
-            nearest = std::min(nearest, cross(a, b, {x, y}) / length);
-        }
-        return nearest;
-    };
+    const std::vector<ScreenPoint> hull = ConvexHull(points);
     std::vector<uint8_t> rgba(320 * 240 * 4);
     glReadPixels(0, 0, 320, 240, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
     ShadowMatch match;
@@ -219,7 +197,7 @@ ShadowMatch CastShadow(int slot, double half, const double move[3], const double
         for (int x = 0; x < 320; ++x) {
             const uint8_t* p = &rgba[((size_t)(239 - y) * 320 + x) * 4];
             const Rgba c{p[0], p[1], p[2], p[3]};
-            const double d = inside(x + 0.5, y + 0.5);
+            const double d = InsideHull(hull, x + 0.5, y + 0.5);
             if (d > 1.5) {
                 ++match.shadowed;
                 if (!Dark(c)) ++match.wrong;
@@ -240,6 +218,21 @@ TEST_F(ShadowPass, WallIsDarkenedExactlyWhereTheVolumeFalls) {
     for (const auto& move : moves)
         for (const auto& light : lights) {
             const ShadowMatch match = CastShadow(2, 1, move, light);
+            EXPECT_GT(match.shadowed, 300) << light[0] << " " << light[1] << " " << light[2];
+            EXPECT_EQ(match.wrong, 0) << "light " << light[0] << " " << light[1] << " " << light[2]
+                                      << ", cube moved by " << move[0] << " " << move[1] << " " << move[2];
+        }
+}
+
+// The cube builder's cube: closed, so its shadow is its outline cast, with
+// no wedge from a face covered twice or a triangle through its inside.
+TEST_F(ShadowPass, BuiltCubeCastsExactlyItsOutline) {
+    CreateCube(3, 2);
+    const double lights[][3] = {{3, 4, 12}, {0.3, -0.4, 12}, {6, 0.5, 4}, {-5, -3, 9}};
+    const double moves[][3] = {{0, 0, 0}, {-0.5, 0.6, 0}};
+    for (const auto& move : moves)
+        for (const auto& light : lights) {
+            const ShadowMatch match = CastShadow(3, 1, move, light);
             EXPECT_GT(match.shadowed, 300) << light[0] << " " << light[1] << " " << light[2];
             EXPECT_EQ(match.wrong, 0) << "light " << light[0] << " " << light[1] << " " << light[2]
                                       << ", cube moved by " << move[0] << " " << move[1] << " " << move[2];
