@@ -567,6 +567,21 @@ TEST_F(MeshTest, TheSlotLoaderResolvesNamesAndRefusesWhatItCannotRead) {
     }
     EXPECT_GE(released, 5);
     SetObjectSlotReleaseHook(nullptr);
+
+    // Records that are all markers make a frame that is not empty: the file
+    // loads, with no triangle to draw or test.
+    FileLayout markers;
+    markers.colours = {MARKER_STRIP, MARKER_FAN};
+    markers.coordinates = {{0, 0}, {0, 0}, {0, 0}};
+    markers.frames.resize(1);
+    markers.frames[0].records = {{0, 0, 0, 0, 0}, {0, 0, 0, 0, 1}, {0, 0, 0, 0, 0}};
+    ErrorLogDelete();
+    EXPECT_EQ(LoadObjectSlot(slot, WriteFile("markers.ddd", Build(markers)).c_str()), 1);
+    EXPECT_EQ(slot.loaded, 1);
+    ASSERT_EQ(slot.objects.size(), 1u);
+    EXPECT_EQ(slot.objects[0].frames[0].packed.size(), 3u);
+    EXPECT_TRUE(slot.objects[0].frames[0].triangles.empty());
+    EXPECT_EQ(Log(), "");
     DataArchivesRelease();
 }
 
