@@ -14,6 +14,7 @@ packages=(
   libgl1-mesa-dev libgl1-mesa-dri libegl-dev libegl-mesa0 libglu1-mesa-dev
   libclang-rt-14-dev
   sox imagemagick
+  xvfb xdotool  # tests run real windows on their own X display and type into them
 )
 
 missing=()
