@@ -90,11 +90,31 @@ static void CheckEndRequest(lua_State*, lua_Debug*) {
 }
 #endif
 
+#ifdef REVEV_LUAJIT
+// The interpreter's answer to table.setn.
+static int ObsoleteSetn(lua_State* L) { return luaL_error(L, "'setn' is obsolete"); }
+
+// Sets or clears (a null value) the field `name` of the global table `table`.
+static void SetLibraryField(lua_State* L, const char* table, const char* name, lua_CFunction value,
+                            const char* sameAs = nullptr) {
+    lua_getfield(L, LUA_GLOBALSINDEX, table);
+    if (sameAs) lua_getfield(L, -1, sameAs);
+    else if (value) lua_pushcfunction(L, value);
+    else lua_pushnil(L);
+    lua_setfield(L, -2, name);
+    lua_pop(L, 1);
+}
+#endif
+
 // LuaJIT's compiler is switched on by its library's opener. The library
 // itself stays out of the script's reach (jit.off, jit.flush and jit.attach
 // would let a script steer the compiler), and so do the extension modules
 // the openers put in the registry's preload table (string.buffer, table.new,
-// jit.util), so that a script sees the interpreter's libraries only.
+// jit.util). The libraries then hold the interpreter's functions, no more and
+// no fewer: its compatibility names come back (math.mod, string.gfind,
+// table.setn) and LuaJIT's additions go (table.move, coroutine.isyieldable,
+// debug.upvalueid, debug.upvaluejoin), so that a script written on one build
+// runs on the other.
 static void StartCompiler(lua_State* L) {
 #ifdef REVEV_LUAJIT
     lua_pushcfunction(L, luaopen_jit);
@@ -109,6 +129,13 @@ static void StartCompiler(lua_State* L) {
     lua_pop(L, 1);
     lua_pushnil(L);
     lua_setfield(L, LUA_REGISTRYINDEX, "_PRELOAD");
+    SetLibraryField(L, "math", "mod", nullptr, "fmod");
+    SetLibraryField(L, "string", "gfind", nullptr, "gmatch");
+    SetLibraryField(L, "table", "setn", ObsoleteSetn);
+    SetLibraryField(L, "table", "move", nullptr);
+    SetLibraryField(L, "coroutine", "isyieldable", nullptr);
+    SetLibraryField(L, "debug", "upvalueid", nullptr);
+    SetLibraryField(L, "debug", "upvaluejoin", nullptr);
 #else
     (void)L;
 #endif

@@ -207,6 +207,36 @@ TEST_F(Program, OnlyTheChosenLibrariesAreOpen) {
     EXPECT_NE(run.out.find("loaded\t_G coroutine debug math string table\tnil\n"), std::string::npos) << run.out;
 }
 
+// Every library holds the interpreter's functions, no more and no fewer, on
+// either Lua build.
+TEST_F(Program, TheLibrariesHoldTheInterpretersFunctions) {
+    std::string script = WriteScript("names.lua",
+                                     "for _, lib in ipairs({'_G', 'string', 'table', 'math', 'debug', 'coroutine'}) do\n"
+                                     "  local t, names = lib == '_G' and _G or _G[lib], {}\n"
+                                     "  for k in pairs(t) do\n"
+                                     "    if type(k) == 'string' and not k:find('^Lua_') then names[#names + 1] = k end\n"
+                                     "  end\n"
+                                     "  table.sort(names)\n"
+                                     "  print(lib .. ': ' .. table.concat(names, ' '))\n"
+                                     "end\n"
+                                     "print(pcall(table.setn, {}, 1))\n");
+    ProgramRun run = Start("--frames 1 --script '" + script + "'");
+    EXPECT_NE(run.out.find(
+                  "_G: _G _VERSION assert collectgarbage coroutine debug dofile error gcinfo getfenv getmetatable "
+                  "ipairs load loadfile loadstring math newproxy next pairs pcall print rawequal rawget rawset "
+                  "select setfenv setmetatable string table tonumber tostring type unpack xpcall\n"
+                  "string: byte char dump find format gfind gmatch gsub len lower match rep reverse sub upper\n"
+                  "table: concat foreach foreachi getn insert maxn remove setn sort\n"
+                  "math: abs acos asin atan atan2 ceil cos cosh deg exp floor fmod frexp huge ldexp log log10 max "
+                  "min mod modf pi pow rad random randomseed sin sinh sqrt tan tanh\n"
+                  "debug: debug getfenv gethook getinfo getlocal getmetatable getregistry getupvalue setfenv "
+                  "sethook setlocal setmetatable setupvalue traceback\n"
+                  "coroutine: create resume running status wrap yield\n"
+                  "false\t'setn' is obsolete\n"),
+              std::string::npos)
+        << run.out;
+}
+
 TEST_F(Program, ScriptCanEndTheProgramAndShowExtraFrames) {
     std::string script = WriteScript("end.lua",
                                      "n = (n or 0) + 1\nLua_Showscreen()\n"
