@@ -1,5 +1,5 @@
 // Addresses of the socket layer: dotted text, the system resolver, the local
-// addresses of a socket and of the machine.
+// and remote addresses of a socket, and those of the machine.
 #include <arpa/inet.h>
 #include <cstdio>
 #include <cstdlib>
@@ -106,6 +106,19 @@ bool nlGetLocalAddr(NLsocket socket, NLaddress& address) {
     address.host = ntohl(local.sin_addr.s_addr);
     if (address.host == INADDR_ANY) address.host = INADDR_LOOPBACK;
     address.port = ntohs(local.sin_port);
+    address.valid = true;
+    return true;
+}
+
+bool nlGetRemoteAddr(NLsocket socket, NLaddress& address) {
+    address = NLaddress();
+    SocketRef entry = FindSocket(socket);
+    if (!entry) return false;
+    sockaddr_in remote{};
+    socklen_t length = sizeof remote;
+    if (getpeername(entry->fd, (sockaddr*)&remote, &length) != 0) return SetNetError(NL_SYSTEM_ERROR);
+    address.host = ntohl(remote.sin_addr.s_addr);
+    address.port = ntohs(remote.sin_port);
     address.valid = true;
     return true;
 }

@@ -21,7 +21,7 @@ static void Reply(std::vector<NetWrite>& writes, NLsocket socket, uint8_t type, 
     reply.fieldA = requester;
     reply.fieldB = 0;
     reply.payload = std::move(payload);
-    writes.push_back({socket, std::move(reply)});
+    writes.push_back({socket, std::make_shared<const NetPacket>(std::move(reply))});
 }
 
 static void Join(NetworkRecord& net, const NetQueued& queued, std::vector<NetWrite>& writes) {
@@ -38,13 +38,14 @@ static void Join(NetworkRecord& net, const NetQueued& queued, std::vector<NetWri
     NetPacket reply;
     reply.type = kNetJoinReply;
     reply.fieldA = net.hostPlayers.back().id;
-    writes.push_back({queued.source, std::move(reply)});
+    writes.push_back({queued.source, std::make_shared<const NetPacket>(std::move(reply))});
 }
 
 static void Relay(NetworkRecord& net, const NetQueued& queued, std::vector<NetWrite>& writes) {
     const NetPacket& message = queued.packet;
     NetPlayer* sender = FindHostPlayer(net, message.fieldB);
     if (!sender || sender->socket != queued.source) return;
+    auto shared = std::make_shared<const NetPacket>(message);
     if (message.fieldA == -1) {
         // Once to every program, however many players it has.
         std::vector<NLsocket> sent;
@@ -54,12 +55,12 @@ static void Relay(NetworkRecord& net, const NetQueued& queued, std::vector<NetWr
             for (NLsocket socket : sent) already |= socket == player.socket;
             if (already) continue;
             sent.push_back(player.socket);
-            writes.push_back({player.socket, message});
+            writes.push_back({player.socket, shared});
         }
         return;
     }
     NetPlayer* recipient = FindHostPlayer(net, message.fieldA);
-    if (recipient && recipient->socket != NL_INVALID) writes.push_back({recipient->socket, message});
+    if (recipient && recipient->socket != NL_INVALID) writes.push_back({recipient->socket, shared});
 }
 
 static void Remove(NetworkRecord& net, const NetQueued& queued) {

@@ -31,6 +31,7 @@ double NetHost(NetworkRecord& net, const RuntimeString& portText) {
     // The host takes part as a client too, over a connection to itself.
     net.connection = nlOpen(0, NL_RELIABLE_PACKETS);
     if (net.connection == NL_INVALID) return 0.0;
+    nlSetQueueLimit(net.connection, kNetQueueLimit);
     NLaddress self;
     nlGetLocalAddr(net.listenSocket, self);
     nlSetAddrPort(self, (uint16_t)port);
@@ -50,6 +51,7 @@ double NetJoin(NetworkRecord& net, const RuntimeString& host, const RuntimeStrin
     if (port < 0) return 0.0;
     net.connection = nlOpen(0, NL_RELIABLE_PACKETS);
     if (net.connection == NL_INVALID) return 0.0;
+    nlSetQueueLimit(net.connection, kNetQueueLimit);
     NLaddress address;
     bool found = host.Length() == 0 ? nlGetLocalAddr(net.connection, address)
                                     : nlGetAddrFromName(host.Text(), address);

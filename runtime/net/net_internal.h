@@ -4,6 +4,7 @@
 
 #include <deque>
 #include <list>
+#include <memory>
 
 #include "net/net.h"
 #include "net/protocol.h"
@@ -51,6 +52,9 @@ struct NetworkRecord {
     NLthread* thread = nullptr;
     NLint group = -1;
     std::vector<NLsocket> peers;  // host: every accepted connection
+    // Host: its own program's connection, as accepted. Its reader is this
+    // program's thread, which never stalls, so no limit ends it.
+    NLsocket ownPeer = NL_INVALID;
     bool holdsLibrary = false;
     uint64_t passes = 0;  // passes the thread has made, for tests and figures
 };
@@ -87,11 +91,27 @@ void NetworkThreadMain(void* record);
 // held; the writes it wants are appended to `writes` to be made unlocked.
 struct NetWrite {
     NLsocket socket;
-    NetPacket packet;
+    // One packet relayed to every program is held once, for all of them.
+    std::shared_ptr<const NetPacket> packet;
 };
 void HandlePeerPackets(NetworkRecord& net, std::vector<NetWrite>& writes);
 // Host: removes every player that joined over the socket. Lock held.
 void RemovePlayersOfSocket(NetworkRecord& net, NLsocket socket);
+
+// ---------------------------------------------------------------------------
+// The writes of a pass and the queues behind them (connection_queues.cpp).
+// Called without the lock.
+
+// Host: drops a peer: out of the group, closed, its players removed, and
+// whatever it sent this pass forgotten.
+void DropPeer(NetworkRecord& net, NLsocket socket);
+// Makes the pass's writes; a peer whose write fails (gone, or its queue
+// full) is dropped, and nothing more is written to it.
+void WritePass(NetworkRecord& net, const std::vector<NetWrite>& writes);
+// Hands every connection's queue to the system as far as it takes it. A
+// peer that took nothing of its queue for the stall time is dropped; on a
+// joined program, a host that did the same has its connection ended.
+void ServiceQueues(NetworkRecord& net, bool host);
 
 // ---------------------------------------------------------------------------
 // Commands on a given record (net_commands.cpp, net_players.cpp)

@@ -1,6 +1,8 @@
 // Framing of packet streams.
 #include "net/packet_stream.h"
 
+#include <algorithm>
+
 #include "net/socket_layer.h"
 
 PacketScan ScanPacket(const uint8_t* bytes, size_t count) {
@@ -23,6 +25,6 @@ std::vector<uint8_t> FramePacket(const uint8_t* bytes, uint32_t length) {
     framed[1] = 'L';
     framed[2] = (uint8_t)(length >> 8);
     framed[3] = (uint8_t)length;
-    for (uint32_t i = 0; i < length; ++i) framed[NL_PACKET_HEADER + i] = bytes[i];
+    std::copy(bytes, bytes + length, framed.begin() + NL_PACKET_HEADER);
     return framed;
 }

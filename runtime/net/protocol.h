@@ -18,6 +18,10 @@ inline constexpr int kNetPlayerInfoSize = 152;
 inline constexpr int kNetMaxName = 126;
 inline constexpr int kNetFirstPlayerId = 101;
 inline constexpr uint16_t kNetDefaultPort = 26000;
+// What a connection may hold that the peer has not taken yet, and how long
+// the peer may take nothing of it; past either the connection is ended.
+inline constexpr int kNetQueueLimit = 4 * 1024 * 1024;
+inline constexpr int kNetStallLimitMs = 5000;
 
 enum NetPacketType : uint8_t {
     kNetJoin = 1,

@@ -1,6 +1,8 @@
 // Checked encoding and decoding of the protocol's packets.
 #include "net/protocol.h"
 
+#include <algorithm>
+
 // ---------------------------------------------------------------------------
 // Internal helpers
 
@@ -32,7 +34,7 @@ std::vector<uint8_t> EncodeNetPacket(const NetPacket& packet) {
     PutInt(&bytes[5], (int32_t)packet.payload.size());
     PutInt(&bytes[9], packet.fieldA);
     PutInt(&bytes[13], packet.fieldB);
-    for (size_t i = 0; i < packet.payload.size(); ++i) bytes[kNetHeaderSize + i] = (uint8_t)packet.payload[i];
+    std::copy(packet.payload.begin(), packet.payload.end(), bytes.begin() + kNetHeaderSize);
     return bytes;
 }
 

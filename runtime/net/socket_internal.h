@@ -1,6 +1,8 @@
 // The socket layer's own table of open sockets, shared by its files.
 #pragma once
 
+#include <chrono>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -21,6 +23,16 @@ struct SocketEntry {
     bool peerClosed = false;
     bool reset = false;
     bool lostSync = false;
+    // Sockets that do not block: what writes handed over and the system has
+    // not taken yet, oldest first. Guarded by writeLock.
+    std::deque<std::vector<uint8_t>> outgoing;
+    size_t outgoingSent = 0;   // bytes of the first element already taken
+    size_t outgoingBytes = 0;  // bytes waiting in all
+    size_t queueLimit = 0;     // 0: none
+    // When the system last took bytes of the queue, or the queue began.
+    std::chrono::steady_clock::time_point lastTaken;
+    // Set once a write found the connection broken; later writes fail alike.
+    NLenum writeError = NL_NO_ERROR;
 
     ~SocketEntry();
 };
@@ -40,3 +52,13 @@ std::mutex& NetTableLock();
 bool PacketWaiting(SocketEntry& entry);
 // Drops every group; called when the last reference goes.
 void ClearGroups();
+// Whether a send error means the peer went (a reset or a closed pipe).
+bool IsResetError(int error);
+// The outgoing queue of a socket that does not block; writeLock held.
+// Hands the system what it takes now; false (the error set, the queue
+// emptied) when the connection broke.
+bool FlushOutgoing(SocketEntry& entry);
+// One write: sent at once as far as the system takes it, the rest queued
+// behind what waits already. False, with nothing of it sent, when the
+// connection broke or the queue would pass its limit.
+bool QueueWrite(SocketEntry& entry, std::vector<uint8_t> bytes);

@@ -46,6 +46,7 @@ inline constexpr NLenum NL_BUFFER_SIZE = 0x010B;     // a packet larger than the
 inline constexpr NLenum NL_BAD_ADDR = 0x010C;
 inline constexpr NLenum NL_INVALID_GROUP = 0x010D;
 inline constexpr NLenum NL_CON_REFUSED = 0x010E;
+inline constexpr NLenum NL_QUEUE_FULL = 0x010F;      // a write would take the outgoing queue past its limit
 
 inline constexpr NLint NL_MAX_PACKET_LENGTH = 16384;
 inline constexpr NLint NL_PACKET_HEADER = 4;
@@ -101,9 +102,24 @@ bool nlClose(NLsocket socket);
 // is longer than `size` (that packet is dropped).
 NLint nlRead(NLsocket socket, void* buffer, NLint size);
 // Writes all bytes (packet sockets: as one packet of at most
-// NL_MAX_PACKET_LENGTH bytes); the count written, or -1. Writes from two
-// threads on one socket never interleave.
+// NL_MAX_PACKET_LENGTH bytes); the count, or -1. A blocking socket waits
+// until the system has taken them. Any other never waits: what the system
+// does not take at once is kept in the socket's outgoing queue, behind what
+// waits there already, and goes out on later writes, on nlSendQueued and on
+// the close. -1 with NL_QUEUE_FULL, and nothing of the write sent, when it
+// would take the queue past the socket's limit; -1 with NL_SOCK_DISCONNECT
+// once the connection broke. Writes from two threads on one socket never
+// interleave.
 NLint nlWrite(NLsocket socket, const void* buffer, NLint size);
+// Hands the system what it takes now of the outgoing queue; the bytes still
+// waiting, or -1 when the connection broke (the queue is then dropped).
+NLint nlSendQueued(NLsocket socket);
+// The outgoing queue: the bytes waiting, and the milliseconds since the
+// system last took any of them (0 when nothing waits). False for a socket
+// that is not open.
+bool nlGetQueueState(NLsocket socket, NLint& bytes, NLint& stalledMs);
+// The most the outgoing queue may hold, in bytes; 0 (as opened) is no limit.
+bool nlSetQueueLimit(NLsocket socket, NLint bytes);
 
 // ---------------------------------------------------------------------------
 // Addresses
@@ -120,6 +136,8 @@ uint16_t nlGetPortFromAddr(const NLaddress& address);
 // The socket's own address; for a socket bound to every address, the
 // loopback address with the socket's port.
 bool nlGetLocalAddr(NLsocket socket, NLaddress& address);
+// The address of a connected socket's peer; false when it has none.
+bool nlGetRemoteAddr(NLsocket socket, NLaddress& address);
 // Every IPv4 address of this machine's interfaces, with `port`, into `out`
 // (room for `capacity`); the count.
 NLint nlGetAllLocalAddr(uint16_t port, NLaddress* out, NLint capacity);

@@ -24,7 +24,7 @@ static bool networkSelected = false;
 static thread_local NLenum lastError = NL_NO_ERROR;
 static thread_local bool blockingIo = false;
 
-// A connect or a blocked write gives up after this long.
+// A connect gives up after this long.
 static constexpr int kWaitMs = 5000;
 
 // ---------------------------------------------------------------------------
@@ -88,12 +88,12 @@ static bool WaitFor(int fd, short events, int timeoutMs) {
     }
 }
 
-static bool IsResetError(int error) {
+bool IsResetError(int error) {
     return error == ECONNRESET || error == EPIPE || error == ECONNABORTED || error == ETIMEDOUT;
 }
 
-// Sends every byte; false (with the error set) when the peer went or the
-// socket stayed full for the whole wait.
+// A blocking socket's write: waits until the system has taken every byte;
+// false (with the error set) when the connection broke.
 static bool SendAll(SocketEntry& entry, const uint8_t* bytes, size_t count) {
     while (count > 0) {
         ssize_t sent = ::send(entry.fd, bytes, count, MSG_NOSIGNAL);
@@ -104,7 +104,7 @@ static bool SendAll(SocketEntry& entry, const uint8_t* bytes, size_t count) {
         }
         if (sent < 0 && errno == EINTR) continue;
         if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (WaitFor(entry.fd, POLLOUT, entry.blocking ? -1 : kWaitMs)) continue;
+            if (WaitFor(entry.fd, POLLOUT, -1)) continue;
             return SetNetError(NL_SYSTEM_ERROR);
         }
         return SetNetError(sent < 0 && IsResetError(errno) ? NL_SOCK_DISCONNECT : NL_SYSTEM_ERROR);
@@ -255,6 +255,7 @@ const char* nlGetErrorStr(NLenum error) {
     case NL_BAD_ADDR: return "bad address";
     case NL_INVALID_GROUP: return "invalid group";
     case NL_CON_REFUSED: return "connection refused";
+    case NL_QUEUE_FULL: return "outgoing queue full";
     default: return "unknown error";
     }
 }
@@ -343,6 +344,11 @@ bool nlClose(NLsocket socket) {
         entry = found->second;
         sockets.erase(found);
     }
+    // What waits goes out if the system takes it now; the rest is lost.
+    {
+        std::lock_guard<std::mutex> hold(entry->writeLock);
+        if (!entry->outgoing.empty()) FlushOutgoing(*entry);
+    }
     // The descriptor closes when the last user of the entry lets go.
     return true;
 }
@@ -362,10 +368,13 @@ NLint nlWrite(NLsocket socket, const void* buffer, NLint size) {
     if (!entry) return -1;
     if (size < 0 || (size > 0 && !buffer)) return SetNetError(NL_BUFFER_SIZE), -1;
     std::lock_guard<std::mutex> hold(entry->writeLock);
+    std::vector<uint8_t> bytes;
     if (entry->type == NL_RELIABLE_PACKETS) {
         if (size > NL_MAX_PACKET_LENGTH) return SetNetError(NL_PACKET_SIZE), -1;
-        std::vector<uint8_t> framed = FramePacket((const uint8_t*)buffer, (uint32_t)size);
-        return SendAll(*entry, framed.data(), framed.size()) ? size : -1;
+        bytes = FramePacket((const uint8_t*)buffer, (uint32_t)size);
+    } else {
+        bytes.assign((const uint8_t*)buffer, (const uint8_t*)buffer + size);
     }
-    return SendAll(*entry, (const uint8_t*)buffer, (size_t)size) ? size : -1;
+    if (entry->blocking) return SendAll(*entry, bytes.data(), bytes.size()) ? size : -1;
+    return QueueWrite(*entry, std::move(bytes)) ? size : -1;
 }

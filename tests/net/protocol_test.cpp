@@ -10,47 +10,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "net/net_internal.h"
-#include "net_test_support.h"
+#include "net_programs.h"
 
 namespace {
-
-// One program taking part in a game.
-struct Program {
-    NetworkRecord* net = NewNetworkRecord();
-    ~Program() { DeleteNetworkRecord(net); }
-    NetworkRecord& operator*() { return *net; }
-};
-
-uint16_t FreePort() {
-    uint16_t port = 0;
-    int fd = RawListen(port);
-    ::close(fd);
-    return port;
-}
-
-std::string PortText(uint16_t port) { return std::to_string(port); }
-
-std::string Text(const RuntimeString& text) { return std::string(text.Text(), text.Length()); }
-
-std::string LittleEndian(int32_t value) {
-    std::string bytes(4, '\0');
-    for (int i = 0; i < 4; ++i) bytes[i] = (char)((uint32_t)value >> (8 * i));
-    return bytes;
-}
-
-// A VLMN packet's bytes; `length` overrides the stated payload length.
-constexpr int64_t kTrueLength = INT64_MIN;
-std::string Vlmn(uint8_t type, int32_t a, int32_t b, const std::string& payload, int64_t length = kTrueLength) {
-    return "VLMN" + std::string(1, (char)type) +
-           LittleEndian(length == kTrueLength ? (int32_t)payload.size() : (int32_t)length) + LittleEndian(a) +
-           LittleEndian(b) + payload;
-}
-
-std::string JoinInfo(const std::string& name, uint8_t flag = 0) {
-    NetPlayerInfo info{-1, -1, flag, name};
-    return EncodePlayerInfo(info);
-}
 
 // Every message waiting for a local player, collected for a while.
 std::vector<std::string> Collect(NetworkRecord& net, const std::string& id, int ms = 300) {
