@@ -117,6 +117,8 @@ TEST(PeerQueues, APeerThatStopsReadingIsDroppedAfterTheStallTime) {
     {
         NetLock hold(*host);
         EXPECT_EQ((*host).peers.size(), 2u) << "the stalled peer's socket is gone";
+        // The host knows its own connection among its peers: no limit ends that one.
+        EXPECT_NE((*host).ownPeer, NL_INVALID);
     }
 
     // What the dropped peer did get is whole and in order, then the close.

@@ -1,9 +1,13 @@
 // The socket layer on loopback: the packet framing every peer relies on, the
 // read results of a closed, reset or garbled stream, groups, addresses, the
-// counted library references and blocking streams.
+// counted library references, blocking streams and the outgoing queue of
+// writes that do not block.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <chrono>
 #include <cstring>
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -283,4 +287,82 @@ TEST(Streams, BlockingReadWaitsForDataAndReportsTheClose) {
     NLsocket refused = nlOpen(0, NL_RELIABLE);
     EXPECT_FALSE(nlConnect(refused, to));
     nlClose(refused);
+}
+
+TEST(OutgoingQueues, WritesThePeerDoesNotTakeWaitInOrderWithinTheLimit) {
+    NetLibrary library;
+    uint16_t port = 0;
+    NLsocket listener = ListenOnAnyPort(port);
+    int raw = ::socket(AF_INET, SOCK_STREAM, 0);
+    int small = 4096;
+    setsockopt(raw, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    to.sin_port = htons(port);
+    ASSERT_EQ(::connect(raw, (sockaddr*)&to, sizeof to), 0);
+    NLsocket server = AcceptWithin(listener);
+    ASSERT_NE(server, NL_INVALID);
+    const NLint kLimit = 256 * 1024;
+    ASSERT_TRUE(nlSetQueueLimit(server, kLimit));
+
+    // The peer takes nothing: writes go on at once until the queue is full.
+    std::vector<std::string> written;
+    auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 100000; ++i) {
+        std::string packet(NL_MAX_PACKET_LENGTH, (char)('a' + i % 26));
+        packet.replace(0, 8, std::to_string(10000000 + i));
+        if (nlWrite(server, packet.data(), (NLint)packet.size()) != (NLint)packet.size()) break;
+        written.push_back(packet);
+    }
+    EXPECT_EQ(nlGetError(), NL_QUEUE_FULL);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2)) << "a write waited";
+    NLint queued = 0, stalledMs = 0;
+    ASSERT_TRUE(nlGetQueueState(server, queued, stalledMs));
+    EXPECT_GT(queued, kLimit - NL_MAX_PACKET_LENGTH - NL_PACKET_HEADER);
+    EXPECT_LE(queued, kLimit);
+    // The system may still grow its buffers for a while; once it takes
+    // nothing more, the queue's wait counts up.
+    bool stalled = false;
+    for (int round = 0; round < 50 && !stalled; ++round) {
+        NLint before = nlSendQueued(server);
+        usleep(120000);
+        NLint after = nlSendQueued(server);
+        ASSERT_TRUE(nlGetQueueState(server, queued, stalledMs));
+        EXPECT_EQ(queued, after);
+        if (after == before) {
+            stalled = true;
+            EXPECT_GE(stalledMs, 100);
+        }
+    }
+    EXPECT_TRUE(stalled);
+
+    // The peer reads: every packet arrives whole and in order, and the queue
+    // empties as the system takes it.
+    std::string expected;
+    for (const std::string& packet : written) expected += Framed(packet);
+    std::string got;
+    for (int tries = 0; tries < 2000 && got.size() < expected.size(); ++tries) {
+        nlSendQueued(server);
+        got += RawReceive(raw, 10);
+    }
+    EXPECT_TRUE(got == expected) << got.size() << " of " << expected.size() << " bytes";
+    ASSERT_TRUE(nlGetQueueState(server, queued, stalledMs));
+    EXPECT_EQ(queued, 0);
+    EXPECT_EQ(stalledMs, 0);
+
+    // A peer that went: the write that finds it out fails, and so does every
+    // later one.
+    RawReset(raw);
+    NLint result = 0;
+    for (int i = 0; i < 200 && result >= 0; ++i) {
+        result = nlWrite(server, "gone?", 5);
+        usleep(1000);
+    }
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(nlGetError(), NL_SOCK_DISCONNECT);
+    EXPECT_EQ(nlSendQueued(server), -1);
+    EXPECT_EQ(nlWrite(server, "x", 1), -1);
+    nlClose(server);
+    nlClose(listener);
 }
