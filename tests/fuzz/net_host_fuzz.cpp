@@ -25,12 +25,12 @@ void CheckRecord(const NetworkRecord& net, const std::vector<NetWrite>& writes) 
         if (!known) std::abort();
     }
     for (const NetWrite& write : writes) {
-        if (write.packet.payload.size() > (size_t)kNetMaxPayload) std::abort();
+        if (write.packet->payload.size() > (size_t)kNetMaxPayload) std::abort();
         bool known = false;
         for (NLsocket peer : kPeers) known |= write.socket == peer;
         if (!known) std::abort();
         NetPacket back;
-        std::vector<uint8_t> bytes = EncodeNetPacket(write.packet);
+        std::vector<uint8_t> bytes = EncodeNetPacket(*write.packet);
         if (!DecodeNetPacket(bytes.data(), bytes.size(), back)) std::abort();
     }
 }
