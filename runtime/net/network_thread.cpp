@@ -91,8 +91,9 @@ static bool DrainSocket(NetworkRecord& net, NLsocket socket, bool fromHost, int 
 }
 
 // Pass step 3: what the host sent. On the host this is its own relay coming
-// back over its own connection: the two ends are worked in turn, so that
-// what the host queued for itself is read in this pass, not a pass later.
+// back over its own connection, whose two ends this thread holds: they are
+// worked in turn until what the host queued for itself is read, rather than
+// as much as the system's buffers hold each pass.
 static void DrainConnection(NetworkRecord& net) {
     long budget = kHostBytesPerPass;
     for (;;) {
