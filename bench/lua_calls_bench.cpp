@@ -112,6 +112,7 @@ int main(int argc, char** argv) {
         {"C function, flushing dispatch", "Bench_Flushing(i, 1, 2)", 5000000},
         {"Lua_Random(100)", "Lua_Random(100)", 2000000},
         {"Lua_Runtime()", "Lua_Runtime()", 2000000},
+        {"Lua_Drawsprite(empty slot, x, y)", "Lua_Drawsprite(2, i % 768, i % 568)", 2000000},
         {"Lua_Drawsprite(1, x, y)", "Lua_Drawsprite(1, i % 768, i % 568)", 500000},
         {"Lua_Print('Hello', x, y)", "Lua_Print('Hello', i % 700, i % 580)", 100000},
         {"Lua_Getpixel(x, y)", "Lua_Getpixel(i % 800, 300)", 20000},
