@@ -56,9 +56,11 @@ std::atomic<bool> watchdogEnding{false};
 static std::atomic<bool> started{false};
 static void (*extraSave)() = nullptr;
 
-// How often the watchdog looks for a request, and how long it leaves the
-// main thread to answer before ending from outside a script (kGrace) and
-// from outside a stuck call (kDeadline).
+// How often the watchdog looks for a request (kIdlePoll) and then for the
+// main thread's answer (kPoll), and how long it leaves the main thread to
+// answer before ending from outside a script (kGrace) and from outside a
+// stuck call (kDeadline).
+static const auto kIdlePoll = std::chrono::milliseconds(50);
 static const auto kPoll = std::chrono::milliseconds(10);
 static const auto kGrace = std::chrono::milliseconds(250);
 static const auto kDeadline = std::chrono::milliseconds(1000);
@@ -83,7 +85,7 @@ static void EndFromWatchdog() {
 
 static void Watch() {
     using Clock = std::chrono::steady_clock;
-    while (!PlatformEndRequested()) std::this_thread::sleep_for(kPoll);
+    while (!PlatformEndRequested()) std::this_thread::sleep_for(kIdlePoll);
     const Clock::time_point asked = Clock::now();
     for (;;) {
         std::this_thread::sleep_for(kPoll);
