@@ -13,6 +13,8 @@ extern "C" {
 // Keyboard
 
 static int Lua_Keydown(lua_State* L) { return PushNumber(L, KeyTest(ArgNumber(L, 1))); }
+static int Lua_Keypressed(lua_State* L) { return PushNumber(L, KeyPressed(ArgNumber(L, 1))); }
+static int Lua_Keyreleased(lua_State* L) { return PushNumber(L, KeyReleased(ArgNumber(L, 1))); }
 
 static int Lua_Keychar(lua_State* L) {
     return PushNumber(L, KeyCharacter(TruncateToInt(ArgNumber(L, 1))));
@@ -108,6 +110,8 @@ static int Lua_Joyforce(lua_State* L) {
 
 static const LuaBinding inputBindings[] = {
     {"Lua_Keydown", Lua_Keydown},
+    {"Lua_Keypressed", Lua_Keypressed},
+    {"Lua_Keyreleased", Lua_Keyreleased},
     {"Lua_Keychar", Lua_Keychar},
     {"Lua_Readchar", Lua_Readchar},
     {"Lua_Anykey", Lua_Anykey},

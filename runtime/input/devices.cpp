@@ -1,6 +1,6 @@
 // The input object: its devices taken and released, the mouse mode, the
 // keyboard refresh with the polling fallback, and the mouse read.
-#include "input/input.h"
+#include "input/input_internal.h"
 
 #include <cstdint>
 
@@ -196,21 +196,24 @@ void DestroyInput() {
 // ---------------------------------------------------------------------------
 // Public: keyboard and mouse state
 
-void RefreshKeyboard() {
-    InputDevices* in = engine.input;
-    if (!in) return;
-    if (!in->keyboardDevice) {
-        PlatformReadVirtualKeys(in->keyState);
-        return;
+static void ReadKeys(InputDevices& in, KeyRead read) {
+    if (!in.keyboardDevice) {
+        PlatformReadVirtualKeys(in.keyState);
+    } else if (!PlatformReadKeyboard(in.keyState) && PlatformAcquireKeyboard()) {
+        // A lost keyboard is taken again; if that fails too the last state stays.
+        PlatformReadKeyboard(in.keyState);
     }
-    // A lost keyboard is taken again; if that fails too the last state stays.
-    if (!PlatformReadKeyboard(in->keyState) && PlatformAcquireKeyboard())
-        PlatformReadKeyboard(in->keyState);
+    FileKeyChanges(in, read);
+}
+
+void RefreshKeyboard() {
+    if (engine.input) ReadKeys(*engine.input, KeyRead::Command);
 }
 
 void InputRefresh() {
-    RefreshKeyboard();
-    if (engine.input) engine.input->justRefreshed = 1;
+    if (!engine.input) return;
+    ReadKeys(*engine.input, KeyRead::Frame);
+    engine.input->justRefreshed = 1;
 }
 
 bool InputKeyDown(int key) {

@@ -71,25 +71,39 @@ void SetMouseMode(bool shown);
 void DestroyInput();
 
 // ---------------------------------------------------------------------------
-// Keyboard and mouse state (devices.cpp)
+// Keyboard and mouse state (devices.cpp; forgetting changes: key_frames.cpp)
 
-// Reads the keyboard into keyState. Nothing without an input object.
+// Reads the keyboard into keyState for a command. Nothing without an input
+// object. A key pressed and released before any command read saw it down (a
+// tap) reads as down until the end of the frame that follows the tap.
 void RefreshKeyboard();
-// What the frame routine and the waits do each pass: refresh the keyboard and
-// set the just-refreshed mark.
+// What the frame routine and the waits do each pass: refresh the keyboard,
+// end the frame for the keys and set the just-refreshed mark.
 void InputRefresh();
-// Whether key (0..255) was down at the last refresh; false out of range.
+// Whether key (0..255) was down, or tapped, at the last refresh; false out of range.
 bool InputKeyDown(int key);
+// Drops the key changes not yet read, as seen: the press that ended a video
+// was the video's and is not reported to the script afterwards.
+void InputForgetKeyChanges();
+// Forgets the changes come in since, then tells whether a key pressed in the
+// forgotten changes is still held (so the caller can wait for its release).
+bool InputForgottenKeyHeld();
 // Reads the mouse into the record and moves the runtime's mouse. Returns 0
 // (record zeroed) when the mouse device had to be taken again, else 1.
 int ReadMouse(MouseReading& reading);
 
 // ---------------------------------------------------------------------------
-// Keyboard commands (keyboard.cpp)
+// Keyboard commands (keyboard.cpp; pressed and released: key_frames.cpp)
 
 // Key test: the key number is the number's low 8 bits; refreshes the keyboard
-// and returns 1.0 when the key is down, else 0.0.
+// and returns 1.0 when the key is down (or was tapped since the last frame),
+// else 0.0.
 double KeyTest(double key);
+// 1.0 when the key (low 8 bits) went down, or up, between the last frame and
+// this one, else 0.0. Each press and each release is reported in one frame
+// only; one that comes in during a frame is reported in the next.
+double KeyPressed(double key);
+double KeyReleased(double key);
 // The character key (low 8 bits) produces: 10 for Enter and keypad Enter, 8
 // for backspace, 0 for modifiers and keys without a character.
 int KeyCharacter(int key);

@@ -1,6 +1,6 @@
 // Keyboard commands: the key test, key-to-character translation, reading
 // newly pressed characters, and the key wait.
-#include "input/input.h"
+#include "input/input_internal.h"
 
 #include "core/engine.h"
 
@@ -17,7 +17,9 @@ static int lastCharacter = 0;
 static int FirstCharacter() {
     RefreshKeyboard();
     int character = 0;
+    InputDevices* in = engine.input;
     for (int key = 0; key < 255 && character == 0; ++key) {
+        if (in) NoteKeySeen(*in, key);
         if (InputKeyDown(key)) character = KeyCharacter(key);
     }
     if (character >= 'a' && character <= 'z' && (InputKeyDown(42) || InputKeyDown(54)))
@@ -30,7 +32,9 @@ static int FirstCharacter() {
 
 double KeyTest(double key) {
     RefreshKeyboard();
-    return InputKeyDown(TruncateToInt(key) & 0xFF) ? 1.0 : 0.0;
+    int k = TruncateToInt(key) & 0xFF;
+    if (engine.input) NoteKeySeen(*engine.input, k);
+    return InputKeyDown(k) ? 1.0 : 0.0;
 }
 
 int KeyCharacter(int key) {

@@ -115,7 +115,8 @@ bool PlatformPeekMessage(PlatformMessage& message);
 bool PlatformEndRequested();
 // Key state by DirectInput scan code (0..255).
 bool PlatformKeyDown(int scanCode);
-// Test hook: sets a key as if pressed or released.
+// Test hook: sets a key's state directly, with no event and so no change
+// recorded below.
 void PlatformInjectKey(int scanCode, bool down);
 // Test hook: queues a message as if the window system had sent it.
 void PlatformInjectMessage(const PlatformMessage& message);
@@ -146,6 +147,23 @@ bool PlatformAcquireKeyboard();
 // Copies the key state into state (bit 7 set = down). False, with state left
 // alone, when the keyboard is not acquired.
 bool PlatformReadKeyboard(uint8_t state[256]);
+// Key changes in the order the events came: a press and its release both
+// stay on record after the state shows the key up again, so a reader can tell
+// a tap that began and ended between two of its reads. Key repeat is no change.
+struct PlatformKeyChange {
+    uint8_t key = 0;  // DirectInput scan code
+    bool down = false;
+};
+// Moves up to max of the recorded changes, oldest first, into changes and
+// returns how many. The record keeps the latest 1024; older ones are dropped.
+int PlatformTakeKeyChanges(PlatformKeyChange* changes, int max);
+// Key presses and mouse button presses taken from the events so far (repeats
+// not counted): a wait that sees the count move knows something was pressed
+// even when it was let go before the wait looked.
+uint64_t PlatformPressCount();
+// The keys (at most two) the polling path reads for a virtual-key code;
+// returns how many.
+int PlatformVirtualKeyKeys(int virtualKey, int keys[2]);
 // Polling path: whether the key (or mouse button) of a virtual-key code is down.
 // Codes the layer cannot map are never down.
 bool PlatformVirtualKeyDown(int virtualKey);
@@ -214,8 +232,9 @@ enum : unsigned {
 void PlatformSimulateInputFaults(unsigned faults);
 // Push real events into the queue: a key (DirectInput scan code), a mouse
 // motion to client point (x, y) with movement (dx, dy), a button (1 left,
-// 2 middle, 3 right), a wheel turn.
-void PlatformPushKeyEvent(int key, bool down);
+// 2 middle, 3 right), a wheel turn. A key event with repeat is the window
+// system's key repeat of a held key.
+void PlatformPushKeyEvent(int key, bool down, bool repeat = false);
 void PlatformPushMouseMotion(PlatformWindow* window, int x, int y, int dx, int dy);
 void PlatformPushMouseButton(PlatformWindow* window, int button, bool down);
 void PlatformPushMouseWheel(PlatformWindow* window, int notches);

@@ -13,6 +13,10 @@
 
 static SdlInputState inputState;
 static std::deque<PlatformMessage> injected;
+// Key changes not yet taken, oldest first, and the presses counted so far.
+static constexpr size_t kKeyChangesKept = 1024;
+static std::deque<PlatformKeyChange> keyChanges;
+static uint64_t pressCount = 0;
 static volatile std::sig_atomic_t signalled = 0;
 
 // ---------------------------------------------------------------------------
@@ -29,6 +33,14 @@ static uint32_t ButtonBit(uint8_t button) {
     case SDL_BUTTON_X2: return 16u;
     default: return 0u;
     }
+}
+
+static void RecordKeyChange(int key, bool down) {
+    if (keyChanges.size() == kKeyChangesKept) keyChanges.pop_front();
+    PlatformKeyChange change;
+    change.key = (uint8_t)key;
+    change.down = down;
+    keyChanges.push_back(change);
 }
 
 // Turns one SDL event into a message; false when it carries none.
@@ -71,7 +83,12 @@ bool SdlApplyInputEvent(const SDL_Event& event) {
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
         int key = SdlScancodeToKey(event.key.keysym.scancode);
-        if (key > 0) s.keys[key] = event.type == SDL_KEYDOWN;
+        bool down = event.type == SDL_KEYDOWN;
+        if (key > 0 && !(down && event.key.repeat)) {
+            RecordKeyChange(key, down);
+            if (down) ++pressCount;
+        }
+        if (key > 0) s.keys[key] = down;
         return true;
     }
     case SDL_TEXTEDITING:
@@ -89,8 +106,12 @@ bool SdlApplyInputEvent(const SDL_Event& event) {
         return true;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
-        if (event.type == SDL_MOUSEBUTTONDOWN) s.buttons |= ButtonBit(event.button.button);
-        else s.buttons &= ~ButtonBit(event.button.button);
+        if (event.type == SDL_MOUSEBUTTONDOWN) {
+            s.buttons |= ButtonBit(event.button.button);
+            ++pressCount;
+        } else {
+            s.buttons &= ~ButtonBit(event.button.button);
+        }
         return true;
     case SDL_MOUSEWHEEL: {
         int notches = event.wheel.y;
@@ -159,12 +180,28 @@ void PlatformInjectKey(int scanCode, bool down) {
 
 void PlatformInjectMessage(const PlatformMessage& message) { injected.push_back(message); }
 
-void PlatformPushKeyEvent(int key, bool down) {
+int PlatformTakeKeyChanges(PlatformKeyChange* changes, int max) {
+    SdlDrainInputEvents();
+    int n = 0;
+    while (n < max && !keyChanges.empty()) {
+        changes[n++] = keyChanges.front();
+        keyChanges.pop_front();
+    }
+    return n;
+}
+
+uint64_t PlatformPressCount() {
+    SdlDrainInputEvents();
+    return pressCount;
+}
+
+void PlatformPushKeyEvent(int key, bool down, bool repeat) {
     SDL_Scancode scancode = SdlKeyToScancode(key);
     if (scancode == SDL_SCANCODE_UNKNOWN) return;
     SDL_Event event = {};
     event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
     event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    event.key.repeat = repeat ? 1 : 0;
     event.key.keysym.scancode = scancode;
     event.key.keysym.sym = SDL_GetKeyFromScancode(scancode);
     SDL_PushEvent(&event);

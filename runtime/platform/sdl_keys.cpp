@@ -171,6 +171,11 @@ int SdlVirtualKeyToKeys(int virtualKey, int keys[2]) {
 // ---------------------------------------------------------------------------
 // Public
 
+int PlatformVirtualKeyKeys(int virtualKey, int keys[2]) {
+    keys[0] = keys[1] = 0;
+    return SdlVirtualKeyToKeys(virtualKey, keys);
+}
+
 int PlatformKeyCharacter(int key) {
     SDL_Scancode scancode = SdlKeyToScancode(key);
     if (scancode == SDL_SCANCODE_UNKNOWN) return 0;

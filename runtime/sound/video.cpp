@@ -1,6 +1,6 @@
 // The play video command: a video decoded by FFmpeg drawn into the game
 // window, scaled to fit and centred, its sound track mixed with the program's
-// sounds and leading the clock, until its end or a new key or mouse button.
+// sounds and leading the clock, until its end or any new key or button press.
 #include "sound/sound.h"
 #include "sound/sound_internal.h"
 #include "sound/video_internal.h"
@@ -290,6 +290,10 @@ double PlayVideo(const RuntimeString& fileName, double loop) {
         MessagePump(screen);
         PlatformSleep(1);
     }
+    // From here any new press ends it: counted as the events come in, so a
+    // tap let go before the next pass looks still counts, and so do keys that
+    // give no character, ESC among them.
+    const uint64_t pressesBefore = PlatformPressCount();
 
     const double period = VideoFramePeriod(playing.decoder);
     PlayClock clock;
@@ -299,9 +303,13 @@ double PlayVideo(const RuntimeString& fileName, double loop) {
     // a looping video, which would otherwise rewind for ever.
     long passPictures = 0;
     double result = 0.0;
+    bool endedByPress = false;
     for (;;) {
         MessagePump(screen);
-        if (AnyCharacterKey() || AnyMouseButton()) break;
+        if (PlatformPressCount() != pressesBefore) {
+            endedByPress = true;
+            break;
+        }
         VideoReadAhead(playing.decoder, 4, 0.5, 64);
         MoveSound();
         double now = ClockSeconds(clock);
@@ -354,6 +362,9 @@ double PlayVideo(const RuntimeString& fileName, double loop) {
         if (!drew) PlatformSleep(1);
     }
     lastPlayback.endClock = std::max(lastPlayback.endClock, ClockSeconds(clock));
+    // The press that ended the video was for the video: the script's next
+    // frame does not report it.
+    InputForgetKeyChanges();
 
     // The frame from before the video, shown and left in the back buffer for
     // the script to go on drawing into.
@@ -363,6 +374,13 @@ double PlayVideo(const RuntimeString& fileName, double loop) {
         if (turn == 0) PlatformSwapBuffers(screen.window);
     }
     EndPlayback();
+    // Nor does it find the key or button still held a moment after the press
+    // (an ESC would end the program there): the command returns once they
+    // are let go, as it starts once the ones held before are.
+    while (endedByPress && (InputForgottenKeyHeld() || AnyMouseButton())) {
+        MessagePump(screen);
+        PlatformSleep(1);
+    }
     return result;
 }
 

@@ -6,12 +6,16 @@
 
 #include <GL/gl.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/engine.h"
+#include "input/input.h"
 #include "platform/platform.h"
 #include "sound/sound.h"
 #include "sound/sound_support.h"
@@ -76,9 +80,28 @@ struct HookRecord {
     std::vector<uint8_t> firstFrame;  // bottom row first, RGBA
     int keyAfterLoops = -1;           // push a key once this many loops are made
     int mouseAtPicture = -1;          // push a mouse button at this picture
+    int tapKey = -1;                  // tap this key (press and release at once)
+    int clickButton = -1;             // or click this button (the same)
+    int tapAtPicture = 5;             // at this picture
+    bool tapped = false;
     bool pushed = false;
 };
 HookRecord hook;
+
+// A held key or button is let go a little later, from another thread, as a
+// person's would be while the command waits.
+std::thread releaser;
+std::atomic<bool> released{false};
+
+void ReleaseSoon() {
+    released = false;
+    releaser = std::thread([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        released = true;
+        PlatformPushKeyEvent(30, false);
+        PlatformPushMouseButton(engine.screen->window, 1, false);
+    });
+}
 
 void RecordFrame() {
     ++hook.calls;
@@ -92,10 +115,23 @@ void RecordFrame() {
     if (!hook.pushed && hook.keyAfterLoops >= 0 && now.loops >= hook.keyAfterLoops && now.shown > 30) {
         PlatformPushKeyEvent(30, true);  // 'a'
         hook.pushed = true;
+        ReleaseSoon();
+    }
+    // A tap is over before the next pass looks: only its events tell of it.
+    if (!hook.tapped && (hook.tapKey >= 0 || hook.clickButton >= 0) && now.shown >= hook.tapAtPicture) {
+        if (hook.tapKey >= 0) {
+            PlatformPushKeyEvent(hook.tapKey, true);
+            PlatformPushKeyEvent(hook.tapKey, false);
+        } else {
+            PlatformPushMouseButton(engine.screen->window, hook.clickButton, true);
+            PlatformPushMouseButton(engine.screen->window, hook.clickButton, false);
+        }
+        hook.tapped = true;
     }
     if (!hook.pushed && hook.mouseAtPicture >= 0 && now.shown >= hook.mouseAtPicture) {
         PlatformPushMouseButton(engine.screen->window, 1, true);
         hook.pushed = true;
+        ReleaseSoon();
     }
 }
 
@@ -109,6 +145,7 @@ protected:
     }
     void TearDown() override {
         SetVideoFrameHook(nullptr);
+        if (releaser.joinable()) releaser.join();
         if (hook.pushed) {
             PlatformPushKeyEvent(30, false);
             PlatformPushMouseButton(engine.screen->window, 1, false);
@@ -221,6 +258,10 @@ TEST_F(Video, LoopPlaysPastTheEndUntilAKey) {
     EXPECT_TRUE(hook.pushed);
     EXPECT_GE(played.loops, 1);
     EXPECT_GT(played.shown + played.dropped, 25);
+    // The command returned once the key was let go; the key was the video's.
+    EXPECT_TRUE(released);
+    ShowScreen();
+    EXPECT_EQ(KeyTest(30) + KeyPressed(30) + KeyReleased(30), 0.0);
 }
 
 TEST_F(Video, KeyHeldAtTheStartDoesNotStopIt) {
@@ -240,6 +281,49 @@ TEST_F(Video, MouseButtonStopsIt) {
     VideoPlayback played = LastVideoPlayback();
     EXPECT_TRUE(hook.pushed);
     EXPECT_LT(played.shown + played.dropped, 25);
+    EXPECT_TRUE(released);
+    EXPECT_EQ(AnyMouseButton(), 0);
+}
+
+TEST_F(Video, ATapOfAnyKeyOrAClickStopsALoopingVideo) {
+    // ESC would end the program in the frame routine; KeyTest(1) below asks
+    // the same question without ending the test.
+    SetEscapeEndsProgram(0);
+    struct Case {
+        const char* what;
+        int key, button;
+    };
+    // ESC, shift and the cursor keys give no character; the tap and the
+    // click are over before the loop looks at the keys and buttons.
+    const Case cases[] = {{"ESC", 1, -1},  {"shift", 42, -1},       {"up", 200, -1},
+                          {"a", 30, -1},   {"left button", -1, 1},  {"right button", -1, 3}};
+    for (const Case& c : cases) {
+        hook = HookRecord();
+        hook.tapKey = c.key;
+        hook.clickButton = c.button;
+        EXPECT_EQ(PlayVideo(TestVideo().c_str(), 1), 0.0) << c.what;
+        VideoPlayback played = LastVideoPlayback();
+        EXPECT_TRUE(hook.tapped) << c.what;
+        EXPECT_EQ(played.loops, 0) << c.what;
+        EXPECT_LT(played.shown + played.dropped, 25) << c.what;
+        // The tap was the video's: the next frame neither reports it nor
+        // reads it as down (a tapped ESC would end the program there).
+        ShowScreen();
+        if (c.key >= 0) {
+            EXPECT_EQ(KeyTest(c.key), 0.0) << c.what;
+            EXPECT_EQ(KeyPressed(c.key), 0.0) << c.what;
+            EXPECT_EQ(KeyReleased(c.key), 0.0) << c.what;
+        }
+    }
+}
+
+TEST_F(Video, AModifierHeldAtTheStartDoesNotStopIt) {
+    PlatformPushKeyEvent(42, true);
+    MessagePump(*engine.screen);
+    ASSERT_EQ(PlayVideo(TestVideo().c_str(), 0), 0.0);
+    PlatformPushKeyEvent(42, false);
+    MessagePump(*engine.screen);
+    EXPECT_EQ(LastVideoPlayback().shown + LastVideoPlayback().dropped, 25);
 }
 
 // ---------------------------------------------------------------------------
