@@ -6,8 +6,17 @@
 #include <string>
 
 #include "image_files.h"
+#include "tool_options.h"
 
 namespace {
+
+const ToolCommandLine kTool = {
+    "makedemo",
+    "usage: makedemo [DIRECTORY]\n"
+    "Draws the demo script's pictures, ball.bmp (a 32 x 32 ball on the sprite key\n"
+    "colour) and sky.png (a 320 x 240 landscape), into DIRECTORY, which must exist\n"
+    "(default: the current directory).\n"
+    "  -h, --help  print this and exit\n"};
 
 int Clamp(double v) { return v < 0 ? 0 : (v > 255 ? 255 : (int)v); }
 
@@ -65,7 +74,11 @@ RgbPicture Sky() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string directory = argc > 1 ? std::string(argv[1]) + "/" : "";
+    std::vector<std::string> args;
+    int end = ReadCommandLine(kTool, argc, argv, args);
+    if (end < 0) end = CheckOperandCount(kTool, args, 0, 1);
+    if (end >= 0) return end;
+    std::string directory = args.empty() ? "" : args[0] + "/";
     if (!WriteBmp24((directory + "ball.bmp").c_str(), Ball()) ||
         !WritePngRgb((directory + "sky.png").c_str(), Sky())) {
         std::fprintf(stderr, "makedemo: cannot write the pictures into %s\n",

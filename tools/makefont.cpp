@@ -6,9 +6,21 @@
 
 #include "gfx2d/gfx2d.h"
 #include "image_files.h"
+#include "tool_options.h"
+
+static const ToolCommandLine kTool = {
+    "makefont",
+    "usage: makefont [FONT]\n"
+    "Draws the runtime's default font, 16 x 8 glyph cells of 8 x 8 pixels on black,\n"
+    "into the BMP file FONT (default smalfont.bmp, the name the program loads).\n"
+    "  -h, --help  print this and exit\n"};
 
 int main(int argc, char** argv) {
-    const char* path = argc > 1 ? argv[1] : "smalfont.bmp";
+    std::vector<std::string> args;
+    int end = ReadCommandLine(kTool, argc, argv, args);
+    if (end < 0) end = CheckOperandCount(kTool, args, 0, 1);
+    if (end >= 0) return end;
+    const char* path = args.empty() ? "smalfont.bmp" : args[0].c_str();
     ImageBuffer glyphs;
     MakeBuiltinFontImage(glyphs);
     auto isDot = [&](int x, int y) {

@@ -5,16 +5,19 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "core/engine.h"
 #include "gfx3d/mesh.h"
+#include "tool_options.h"
 
-static const char kUsage[] =
+static const ToolCommandLine kTool = {
+    "revev-ddd",
     "usage: revev-ddd tobin <object file> <out.ddd>   write the binary form\n"
     "       revev-ddd totext <object file> <out.txt>  write the text form (version 1.1)\n"
     "       revev-ddd info <object file>              frames, triangles, bounds, colours\n"
-    "       revev-ddd --help\n"
-    "Either form is read as input; refusals name the reason on standard error.\n";
+    "Either form is read as input; refusals name the reason on standard error.\n"
+    "  -h, --help  print this and exit\n"};
 
 static bool Load(MeshObject& object, const char* path) {
     if (LoadObject(object, path, false)) return true;
@@ -53,28 +56,30 @@ static int Info(const char* path) {
 }
 
 int main(int argc, char** argv) {
-    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
-    if (argc == 3 && std::strcmp(argv[1], "info") == 0) return Info(argv[2]);
-    if (argc == 4 && std::strcmp(argv[1], "tobin") == 0) {
-        MeshObjectX object;
-        if (!Load(object, argv[2])) return 1;
-        if (SaveObject(object, argv[3])) return 0;
-        std::fprintf(stderr, "revev-ddd: cannot write %s\n", argv[3]);
+    std::vector<std::string> args;
+    int end = ReadCommandLine(kTool, argc, argv, args);
+    if (end >= 0) return end;
+    if (args.empty()) return UsageError(kTool, "missing command");
+    const std::string& command = args[0];
+    const size_t operands = command == "info" ? 1 : 2;
+    if (command != "info" && command != "tobin" && command != "totext")
+        return UsageError(kTool, "unknown command " + command);
+    if (args.size() < operands + 1) return UsageError(kTool, "missing argument");
+    if (args.size() > operands + 1) return UsageError(kTool, "too many arguments");
+    const char* in = args[1].c_str();
+    if (command == "info") return Info(in);
+    const char* out = args[2].c_str();
+    MeshObjectX object;
+    if (!Load(object, in)) return 1;
+    if (command == "tobin") {
+        if (SaveObject(object, out)) return 0;
+        std::fprintf(stderr, "revev-ddd: cannot write %s\n", out);
         return 1;
     }
-    if (argc == 4 && std::strcmp(argv[1], "totext") == 0) {
-        MeshObjectX object;
-        if (!Load(object, argv[2])) return 1;
-        const std::string text = ObjectToText(object);
-        FILE* file = std::fopen(argv[3], "wb");
-        const bool written = file && std::fwrite(text.data(), 1, text.size(), file) == text.size();
-        if (file && std::fclose(file) == 0 && written) return 0;
-        std::fprintf(stderr, "revev-ddd: cannot write %s\n", argv[3]);
-        return 1;
-    }
-    std::fputs(kUsage, stderr);
-    return 2;
+    const std::string text = ObjectToText(object);
+    FILE* file = std::fopen(out, "wb");
+    const bool written = file && std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    if (file && std::fclose(file) == 0 && written) return 0;
+    std::fprintf(stderr, "revev-ddd: cannot write %s\n", out);
+    return 1;
 }

@@ -5,17 +5,19 @@
 #include <vector>
 
 #include "archive_writer.h"
+#include "tool_options.h"
 
 namespace {
 
-int Usage() {
-    std::fprintf(stderr,
-                 "usage: revev-pack create ARCHIVE FILE...\n"
-                 "       revev-pack append TARGET FILE...   (archive added to the end of TARGET)\n"
-                 "       revev-pack list ARCHIVE\n"
-                 "       revev-pack extract ARCHIVE DIRECTORY [NAME...]\n");
-    return 2;
-}
+const ToolCommandLine kTool = {
+    "revev-pack",
+    "usage: revev-pack create ARCHIVE FILE...\n"
+    "       revev-pack append TARGET FILE...   (archive added to the end of TARGET)\n"
+    "       revev-pack list ARCHIVE\n"
+    "       revev-pack extract ARCHIVE DIRECTORY [NAME...]\n"
+    "Makes, extends, lists and unpacks the data archives the runtime reads its files\n"
+    "from. Entries are named by the files' names without their folders.\n"
+    "  -h, --help  print this and exit\n"};
 
 int Fail(const std::string& error) {
     std::fprintf(stderr, "revev-pack: %s\n", error.c_str());
@@ -25,20 +27,26 @@ int Fail(const std::string& error) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3) return Usage();
-    std::string command = argv[1];
-    std::string archive = argv[2];
-    std::vector<std::string> rest(argv + 3, argv + argc);
+    std::vector<std::string> args;
+    int end = ReadCommandLine(kTool, argc, argv, args);
+    if (end >= 0) return end;
+    if (args.empty()) return UsageError(kTool, "missing command");
+    const std::string command = args[0];
+    if (command != "create" && command != "append" && command != "list" && command != "extract")
+        return UsageError(kTool, "unknown command " + command);
+    if (args.size() < 2) return UsageError(kTool, "missing argument");
+    const std::string archive = args[1];
+    std::vector<std::string> rest(args.begin() + 2, args.end());
     std::string error;
 
     if (command == "create" || command == "append") {
-        if (rest.empty()) return Usage();
+        if (rest.empty()) return UsageError(kTool, "missing argument");
         bool ok = command == "create" ? CreateArchive(archive, rest, error)
                                       : AppendArchive(archive, rest, error);
         return ok ? 0 : Fail(error);
     }
     if (command == "list") {
-        if (!rest.empty()) return Usage();
+        if (!rest.empty()) return UsageError(kTool, "too many arguments");
         std::vector<ArchiveListing> entries;
         if (!ListArchive(archive, entries, error)) return Fail(error);
         std::printf("%12s %12s %12s  %s\n", "size", "stored", "offset", "name");
@@ -48,8 +56,8 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
-    if (command == "extract") {
-        if (rest.empty()) return Usage();
+    {
+        if (rest.empty()) return UsageError(kTool, "missing argument");
         std::string directory = rest[0];
         std::vector<std::string> names(rest.begin() + 1, rest.end());
         int written = ExtractArchive(archive, directory, names, error);
@@ -57,5 +65,4 @@ int main(int argc, char** argv) {
         std::printf("%d file(s) extracted\n", written);
         return error.empty() ? 0 : 1;
     }
-    return Usage();
 }
