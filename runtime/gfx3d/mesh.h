@@ -161,7 +161,8 @@ bool SaveObject(const MeshObject& object, const char* path);
 // The bytes SaveObject writes.
 std::vector<uint8_t> ObjectToBytes(const MeshObject& object);
 // The object as a text object file (version 1.1): one polygon per triangle
-// of its expanded frames, one vertex per corner. Expands the triangles.
+// of its expanded frames, one vertex per corner, then the binary form as
+// comment lines (text_object_stored.h). Expands the triangles.
 std::string ObjectToText(MeshObject& object);
 
 // Turns every frame's vertex list into its packed stream (the list is

@@ -15,6 +15,7 @@
 #include "core/engine.h"
 #include "gfx3d/mesh.h"
 #include "gfx3d/mesh_internal.h"
+#include "gfx3d/text_object_stored.h"
 
 // ---------------------------------------------------------------------------
 // Types
@@ -229,6 +230,8 @@ static void Convert(const TextObject& text, MeshObject& object) {
 // Shared with the object file reader
 
 bool ReadTextObject(MeshObject& object, const uint8_t* data, size_t size) {
+    // Text written from a binary file converts back to the same bytes.
+    if (ReadStoredBinaryForm(object, data, size)) return true;
     TextObject text;
     if (!Parse(text, data, size) || !IndicesInRange(text)) return false;
     Convert(text, object);
@@ -275,5 +278,5 @@ std::string ObjectToText(MeshObject& object) {
             out += line;
         }
     }
-    return out;
+    return out + StoredBinaryForm(object);
 }
