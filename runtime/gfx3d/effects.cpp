@@ -136,6 +136,7 @@ static void DrawCartoon(Zadudedo3D& scene, MeshObjectX& object, const MeshFrame&
     if (corners.empty()) return;
     // Unit 1 is turned on here, not through the sprite binding.
     ResetSpriteBinding();
+    ForgetTextureEnvironments();
     constexpr GLsizei kStride = sizeof(MeshVertex);
     const char* base = reinterpret_cast<const char*>(corners.data());
     glEnableClientState(GL_VERTEX_ARRAY);
@@ -228,6 +229,7 @@ static void DrawRelief(MeshObjectX& object, const MeshFrame& frame, const float 
         glTexCoordPointer(2, GL_FLOAT, kStride, VertexField(base, offsetof(MeshVertex, u)));
     }
     glExt.glClientActiveTextureARB(GL_TEXTURE0);
+    ForgetTextureEnvironments();
     if (secondTexture) {
         glExt.glActiveTextureARB(GL_TEXTURE1);
         glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);

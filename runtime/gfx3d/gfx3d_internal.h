@@ -41,6 +41,10 @@ void ResetColourToIntensity();
 void PopTransformStack(Zadudedo3D& scene);
 // Resets level 0 to no rotations or matrices, scale 1 and no translation.
 void ResetLevel(TransformLevel& level);
+// Object draws reset unit 1's texture mode to modulate only while it may be
+// something else: this says it may (3D set-up, and whatever sets a unit's
+// mode or binds unit 1 itself, as the shading effects do).
+void ForgetTextureEnvironments();
 // Deletes the vertex buffers and textures a slot holds (before it is emptied).
 void ReleaseSlotGlObjects(ObjectSlot& slot);
 // Shader programs released with the engine (shader.cpp).

@@ -143,6 +143,8 @@ void Setup3DMode(double nearPlane, double farPlane, double fov) {
 
     scene->firstTexture = scene->secondTexture = -1;
     BindSprite(-1, -1, false);
+    // Once a frame the next object draw sets unit 1's mode for certain.
+    ForgetTextureEnvironments();
 }
 
 void SetCullMode(double mode) {
