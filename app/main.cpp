@@ -5,6 +5,7 @@
 #include <string>
 
 #include "application.h"
+#include "core/engine.h"
 #include "platform/platform.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -20,7 +21,12 @@ static void Usage() {
                  "  --script FILE      run FILE every frame instead of scripts/PrintTest.lua,\n"
                  "                     with FILE's folder as the current directory\n"
                  "  --screenshot FILE  save the last frame shown (.png or BMP) at the end\n"
-                 "  --memory MIB       memory the script's Lua may hold (default 2048; 0: no limit)\n");
+                 "  --memory MIB       memory the script's Lua may hold (default 2048; 0: no limit)\n"
+                 "  --record FILE      write a journal of the run's input, clock and outside data\n"
+                 "  --replay FILE      run again from a journal instead of live input\n"
+                 "  --replay-speed N   replay pace: 1 as recorded, 2 twice as fast, max: no pacing\n"
+                 "  --replay-until N   stop the replay after frame N and keep the window\n"
+                 "                     (with --screenshot: save that frame and end)\n");
 }
 
 // A relative path given on the command line is taken from the directory the
@@ -30,8 +36,33 @@ static std::string FromStartDirectory(const char* path) {
     return PlatformGetCurrentDirectory() + "/" + path;
 }
 
+// --record and --replay: the journal starts before start-up, whose clock
+// readings and seed it holds. A replay runs the recorded script unless
+// --script names another.
+static bool StartJournal(ApplicationOptions& options, const std::string& recordFile,
+                         const std::string& replayFile, double speed, long until) {
+    std::string error;
+    if (!recordFile.empty() && !replayFile.empty()) {
+        error = "--record and --replay exclude each other";
+    } else if (!recordFile.empty()) {
+        BeginRecording(recordFile, options.script, "", error);
+    } else if (!replayFile.empty()) {
+        std::string script = options.scriptFolderIsCurrent ? options.script : std::string();
+        if (BeginReplay(replayFile, script, speed, until, !options.screenshot.empty(), error)) {
+            options.script = script;
+            options.scriptFolderIsCurrent = !script.empty() && script[0] == '/';
+        }
+    }
+    if (error.empty()) return true;
+    std::fprintf(stderr, "revev: %s\n", error.c_str());
+    return false;
+}
+
 int main(int argc, char** argv) {
     ApplicationOptions options;
+    std::string recordFile, replayFile;
+    double replaySpeed = 1.0;
+    long replayUntil = 0;
     std::string commandLine;
     for (int i = 1; i < argc; ++i) {
         if (i > 1) commandLine += ' ';
@@ -60,6 +91,23 @@ int main(int argc, char** argv) {
                 return 2;
             }
             options.luaMemoryLimit = (size_t)mebibytes << 20;
+        } else if ((std::strcmp(arg, "--record") == 0 || std::strcmp(arg, "--replay") == 0) && hasValue) {
+            (std::strcmp(arg, "--record") == 0 ? recordFile : replayFile) = FromStartDirectory(argv[++i]);
+        } else if (std::strcmp(arg, "--replay-speed") == 0 && hasValue) {
+            char* end = nullptr;
+            const char* value = argv[++i];
+            replaySpeed = std::strcmp(value, "max") == 0 ? 0.0 : std::strtod(value, &end);
+            if (std::strcmp(value, "max") != 0 && (!end || *end || !(replaySpeed > 0) || replaySpeed > 1e6)) {
+                std::fprintf(stderr, "revev: --replay-speed needs a positive number or max\n");
+                return 2;
+            }
+        } else if (std::strcmp(arg, "--replay-until") == 0 && hasValue) {
+            char* end = nullptr;
+            replayUntil = std::strtol(argv[++i], &end, 10);
+            if (!end || *end || replayUntil < 1) {
+                std::fprintf(stderr, "revev: --replay-until needs a positive frame number\n");
+                return 2;
+            }
         } else if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
             Usage();
             return 0;
@@ -69,5 +117,6 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    if (!StartJournal(options, recordFile, replayFile, replaySpeed, replayUntil)) return 2;
     return RunApplication(options, commandLine.c_str());
 }

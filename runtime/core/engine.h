@@ -152,6 +152,26 @@ double NowMilliseconds();
 void SetClockSource(double (*now)());
 // True while the platform clock is in use (no test clock is set).
 bool ClockIsPlatform();
+// The same clock, live and never journaled: for the wait for the next frame,
+// whose readings only pace and never reach the script.
+double PacingMilliseconds();
+
+// ---------------------------------------------------------------------------
+// Record and replay (replay.cpp)
+
+// Starts a journal before start-up: recording into `journal`, which notes the
+// script's name, size and hash; or replaying it at `speed` (1 as recorded, 0
+// no pacing) up to frame `untilFrame` (0: the recording's end), where the
+// window is held, or the program ends when `endAtUntil`. An empty `script`
+// becomes the one the journal was recorded with. False, with the reason in
+// error, when the journal cannot be written or read.
+bool BeginRecording(const std::string& journal, const std::string& script, const std::string& arguments,
+                    std::string& error);
+bool BeginReplay(const std::string& journal, std::string& script, double speed, long untilFrame, bool endAtUntil,
+                 std::string& error);
+// After a frame is shown: marks it in the journal, or, replaying, ends the
+// program or holds the window where the journal says.
+void JournalFrameShown();
 
 // ---------------------------------------------------------------------------
 // Window and context (window.cpp, gl_defaults.cpp)

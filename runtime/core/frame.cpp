@@ -7,6 +7,7 @@
 #include "gfx2d/gfx2d.h"
 #include "gfx3d/gfx3d.h"
 #include "input/input.h"
+#include "platform/journal.h"
 
 // ---------------------------------------------------------------------------
 // State
@@ -73,14 +74,26 @@ double Present(OpenGLZadudedo& screen) {
     PlatformSwapBuffers(screen.window);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
-    double start = NowMilliseconds();
+    double start = PacingMilliseconds();
     double now = start;
-    for (;;) {
-        if (DispatchOne()) continue;
-        now = NowMilliseconds();
-        if (now > screen.nextFrameDeadline) break;
-        WaitTowards(screen.nextFrameDeadline - now);
+    // How often the wait looks for messages depends on timing alone, so all
+    // its fetches are one point of the journal; a replay takes that point's
+    // events at once and paces by the recorded clock instead.
+    JournalHoldFetches(true);
+    if (JournalCurrentMode() == JournalMode::Replay) {
+        while (DispatchOne()) {
+        }
+        JournalPace();
+        now = PacingMilliseconds();
+    } else {
+        for (;;) {
+            if (DispatchOne()) continue;
+            now = PacingMilliseconds();
+            if (now > screen.nextFrameDeadline) break;
+            WaitTowards(screen.nextFrameDeadline - now);
+        }
     }
+    JournalHoldFetches(false);
     // The next deadline is the first grid point not in the past, so a late
     // frame is not followed by a burst of catch-up frames.
     double candidate = screen.nextFrameDeadline + screen.framePeriod;
@@ -114,6 +127,7 @@ void ShowScreen() {
     // The 3D engine's stencil-shadow pass completes here.
     EndShadowPass();
     Present(*screen);
+    JournalFrameShown();
 
     glEnable(GL_BLEND);
     glDisable(GL_BLEND);

@@ -1,6 +1,7 @@
 // The one end of the program: shutdown in the fixed order, the end trace, exit.
 #include "core/engine.h"
 #include "files/archive.h"
+#include "platform/journal.h"
 #include "gfx3d/gfx3d.h"
 #include "sound/sound.h"
 
@@ -98,7 +99,7 @@ void EndProgram() {
     WriteEndTrace();
     PlatformShutdown();
     std::fflush(stdout);
-    std::exit(0);
+    std::exit(JournalFinish(0));
 }
 
 void BreakpointReport(int number) {

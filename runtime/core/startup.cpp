@@ -8,6 +8,7 @@
 #include "gfx3d/gfx3d.h"
 #include "input/input.h"
 #include "net/net.h"
+#include "platform/journal.h"
 #include "sound/sound.h"
 #include "strings/mathematics.h"
 
@@ -61,7 +62,7 @@ bool StartUp(const char* commandLine, int showCommand, const char* title) {
     Create3DEngine();
 
     // Step 7: the random generator, seeded from the clock.
-    RandomSeed((double)TruncateToInt(NowMilliseconds()));
+    RandomSeed((double)(int32_t)JournalSeed((uint32_t)TruncateToInt(NowMilliseconds())));
 
     // Step 8: the display mode of the settings.
     if (engine.fullscreen) FullscreenSwitch(screen);

@@ -1,6 +1,7 @@
 // The event half of the layer: SDL events become window messages, and keyboard
 // and mouse events feed the layer's own input state (keys numbered as
 // DirectInput scan codes), whether the message pump or an input read takes them.
+#include "platform/journal_internal.h"
 #include "platform/platform.h"
 #include "platform/sdl_input_internal.h"
 #include "platform/sdl_internal.h"
@@ -126,10 +127,9 @@ bool SdlApplyInputEvent(const SDL_Event& event) {
 
 void SdlDrainInputEvents() {
     if (!SDL_WasInit(SDL_INIT_EVENTS)) return;
-    SDL_PumpEvents();
     SDL_Event events[64];
     for (;;) {
-        int n = SDL_PeepEvents(events, 64, SDL_GETEVENT, SDL_KEYDOWN, SDL_MOUSEWHEEL);
+        int n = SdlJournalPeepInput(events, 64);
         if (n <= 0) break;
         for (int i = 0; i < n; ++i) SdlApplyInputEvent(events[i]);
     }
@@ -152,6 +152,7 @@ void SdlInstallSignalHandlers() {
 bool PlatformPeekMessage(PlatformMessage& message) {
     if (signalled) {
         signalled = 0;
+        SdlJournalNoteSignal();
         message = {PlatformMessageKind::Close, 0};
         return true;
     }
@@ -162,7 +163,7 @@ bool PlatformPeekMessage(PlatformMessage& message) {
     }
     if (!SDL_WasInit(SDL_INIT_EVENTS)) return false;
     SDL_Event event;
-    while (SDL_PollEvent(&event)) {
+    while (SdlJournalPollEvent(&event)) {
         if (Translate(event, message)) return true;
     }
     return false;

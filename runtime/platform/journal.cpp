@@ -1,0 +1,384 @@
+// The journal's process-wide state: the writer of a recording, or the image
+// and cursor of a replay, and the readings that go through them in the order
+// the run makes them.
+#include "platform/journal_internal.h"
+
+#include <cstdio>
+#include <map>
+#include <set>
+#include <thread>
+
+#include "platform/platform.h"
+
+// ---------------------------------------------------------------------------
+// State
+
+static JournalMode mode = JournalMode::Off;
+static std::thread::id mainThread;
+static int quietDepth = 0;
+static void (*endHandler)() = nullptr;
+
+static JournalWriter writer;
+static std::string recordPath;
+
+static JournalImage image;
+static JournalCursor cursor;
+static std::map<std::string, std::string> info;
+static JournalReplaySettings settings;
+static bool replayComplete = false;   // the recording's end was reached
+static bool replayStopped = false;    // the replay could go no further
+static int64_t recordedExitCode = 0;
+static uint64_t recordedFrequency = 0;
+static std::set<std::string> filesWarned;
+
+static uint64_t lastCounter = 0;
+static uint64_t firstCounter = 0;
+static bool counterSeen = false;
+static uint64_t fetchCount = 0, currentFetch = 0, lastEventFetch = 0;
+static bool fetchesHeld = false;
+static long framesShown = 0;
+static uint64_t paceStart = 0;
+
+// ---------------------------------------------------------------------------
+// Internal helpers
+
+static bool Active() {
+    return mode != JournalMode::Off && quietDepth == 0 && std::this_thread::get_id() == mainThread;
+}
+
+static const char* TypeName(JournalRecordType type) {
+    switch (type) {
+    case JournalRecordType::Info: return "header";
+    case JournalRecordType::Frame: return "end of frame";
+    case JournalRecordType::Clock: return "clock reading";
+    case JournalRecordType::Event: return "input event";
+    case JournalRecordType::Seed: return "random seed";
+    case JournalRecordType::Data: return "outside data";
+    case JournalRecordType::File: return "file read";
+    case JournalRecordType::End: return "end of the run";
+    }
+    return "record";
+}
+
+// Why the cursor has nothing more to give.
+static std::string RunOutReason() {
+    if (cursor.Failed()) return "the journal holds a record that does not decode";
+    if (!image.whole) return "the journal was cut or damaged here (" + image.problem + ")";
+    return "the journal stops here without the end of the run";
+}
+
+// The replay can go no further: say so once and end, or fall back to the
+// live sources when nothing can end the program.
+static void StopReplay(const std::string& why) {
+    if (replayStopped) return;
+    replayStopped = true;
+    std::fprintf(stderr, "revev: replay stopped at frame %ld: %s\n", framesShown + 1, why.c_str());
+    std::fflush(stderr);
+    mode = JournalMode::Off;
+    if (endHandler) endHandler();
+}
+
+// Takes the next record, which must be of `type`; false (the replay stopped)
+// when it is not.
+static bool Expect(JournalRecordType type, JournalRecord& record, const char* what) {
+    if (!cursor.Peek(record)) {
+        StopReplay(std::string("the run asked for a ") + what + " and " + RunOutReason());
+        return false;
+    }
+    if (record.type != type) {
+        StopReplay(std::string("the run asked for a ") + what + " where the recording had a " +
+                   TypeName(record.type) + " (the run no longer matches the journal)");
+        return false;
+    }
+    cursor.Take();
+    return true;
+}
+
+static void Add(const JournalRecord& record) {
+    writer.Add(record);
+    if (writer.Failed() && writer.IsOpen()) {
+        std::fprintf(stderr, "revev: cannot write the journal %s; recording stops here\n", recordPath.c_str());
+        writer.Close();
+        mode = JournalMode::Off;
+    }
+}
+
+static bool ReadFile(const char* path, std::string& bytes) {
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file) return false;
+    char buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, n);
+    bool ok = !std::ferror(file);
+    std::fclose(file);
+    return ok;
+}
+
+// ---------------------------------------------------------------------------
+// Public (layer-internal)
+
+void JournalFetchBegin() {
+    currentFetch = fetchCount;
+    if (!fetchesHeld) ++fetchCount;
+}
+
+bool JournalEventsActive() { return Active(); }
+
+void JournalRecordEvent(const JournalEvent& event) {
+    JournalRecord record;
+    record.type = JournalRecordType::Event;
+    record.poll = currentFetch - lastEventFetch;
+    record.event = event;
+    lastEventFetch = currentFetch;
+    Add(record);
+}
+
+bool JournalReplayEvent(JournalEvent& event) {
+    JournalRecord record;
+    if (!cursor.Peek(record) || record.type != JournalRecordType::Event) return false;
+    uint64_t at = lastEventFetch + record.poll;
+    if (at > currentFetch) return false;
+    if (at < currentFetch) {
+        StopReplay("an input event of the recording was not taken where it was (the run no longer matches the journal)");
+        return false;
+    }
+    cursor.Take();
+    lastEventFetch = at;
+    event = record.event;
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Public: life of the journal
+
+bool JournalStartRecording(const char* path, const std::vector<std::pair<std::string, std::string>>& pairs,
+                           std::string& error) {
+    if (!writer.Open(path)) {
+        error = std::string("cannot write the journal ") + path;
+        return false;
+    }
+    recordPath = path;
+    mode = JournalMode::Record;
+    mainThread = std::this_thread::get_id();
+    JournalRecord record;
+    record.type = JournalRecordType::Info;
+    record.text = "counter-frequency";
+    record.text2 = std::to_string(PlatformCounterFrequency());
+    Add(record);
+    for (const auto& pair : pairs) {
+        record.text = pair.first;
+        record.text2 = pair.second;
+        Add(record);
+    }
+    writer.EndBlockIfDue(true);
+    return true;
+}
+
+bool JournalStartReplay(const char* path, const JournalReplaySettings& wanted, std::string& error) {
+    std::string bytes;
+    if (!ReadFile(path, bytes)) {
+        error = std::string("cannot read the journal ") + path;
+        return false;
+    }
+    if (!JournalParse((const uint8_t*)bytes.data(), bytes.size(), image)) {
+        error = std::string(path) + ": " + image.problem;
+        return false;
+    }
+    if (!image.whole) {
+        std::fprintf(stderr, "revev: the journal %s is %s at byte %zu; replaying the %zu whole block%s before it\n",
+                     path, image.problem.c_str(), image.damageOffset, image.blocks, image.blocks == 1 ? "" : "s");
+    }
+    cursor = JournalCursor(&image.payload);
+    JournalRecord record;
+    while (cursor.Peek(record) && record.type == JournalRecordType::Info) {
+        info[record.text] = record.text2;
+        cursor.Take();
+    }
+    recordedFrequency = std::strtoull(JournalInfo("counter-frequency").c_str(), nullptr, 10);
+    if (recordedFrequency == 0) {
+        error = std::string(path) + ": the journal's header is missing or damaged";
+        return false;
+    }
+    settings = wanted;
+    mode = JournalMode::Replay;
+    mainThread = std::this_thread::get_id();
+    paceStart = PlatformCounter();
+    return true;
+}
+
+JournalMode JournalCurrentMode() { return mode; }
+
+std::string JournalInfo(const std::string& key) {
+    auto found = info.find(key);
+    return found == info.end() ? std::string() : found->second;
+}
+
+void JournalSetEndHandler(void (*end)()) { endHandler = end; }
+
+int JournalFinish(int exitCode) {
+    if (std::this_thread::get_id() != mainThread && mode == JournalMode::Replay) return exitCode;
+    if (writer.IsOpen()) {
+        JournalRecord record;
+        record.type = JournalRecordType::End;
+        record.number = exitCode;
+        record.poll = (uint64_t)framesShown;
+        writer.Add(record);
+        writer.Close();
+        mode = JournalMode::Off;
+        return exitCode;
+    }
+    if (mode == JournalMode::Replay || replayStopped || replayComplete) {
+        mode = JournalMode::Off;
+        if (replayComplete) return (int)recordedExitCode;
+        if (replayStopped) return 3;
+        JournalRecord record;
+        if (cursor.Peek(record) && record.type == JournalRecordType::End) return (int)record.number;
+        std::fprintf(stderr, "revev: the replay ended at frame %ld, before the recording did\n", framesShown);
+        return 3;
+    }
+    return exitCode;
+}
+
+// ---------------------------------------------------------------------------
+// Public: readings
+
+uint64_t JournalCounterFrequency(uint64_t live) {
+    return mode == JournalMode::Replay ? recordedFrequency : live;
+}
+
+uint64_t JournalCounter(uint64_t live) {
+    if (!Active()) return live;
+    JournalRecord record;
+    if (mode == JournalMode::Record) {
+        record.type = JournalRecordType::Clock;
+        record.number = (int64_t)(live - lastCounter);
+        lastCounter = live;
+        Add(record);
+        return live;
+    }
+    if (!Expect(JournalRecordType::Clock, record, "clock reading")) return live;
+    lastCounter += (uint64_t)record.number;
+    if (!counterSeen) {
+        firstCounter = lastCounter;
+        counterSeen = true;
+    }
+    return lastCounter;
+}
+
+uint32_t JournalSeed(uint32_t live) {
+    if (!Active()) return live;
+    JournalRecord record;
+    if (mode == JournalMode::Record) {
+        record.type = JournalRecordType::Seed;
+        record.number = live;
+        Add(record);
+        return live;
+    }
+    if (!Expect(JournalRecordType::Seed, record, "random seed")) return live;
+    return (uint32_t)record.number;
+}
+
+bool JournalData(JournalChannel channel, std::string& bytes) {
+    if (!Active()) return mode != JournalMode::Replay;
+    JournalRecord record;
+    if (mode == JournalMode::Record) {
+        record.type = JournalRecordType::Data;
+        record.number = (int)channel;
+        record.text = bytes;
+        Add(record);
+        return true;
+    }
+    if (!Expect(JournalRecordType::Data, record, "piece of outside data")) return false;
+    if (record.number != (int)channel) {
+        StopReplay("the run asked for outside data of another kind than the recording received here");
+        return false;
+    }
+    bytes = record.text;
+    return true;
+}
+
+bool JournalRecording() { return mode == JournalMode::Record && Active(); }
+bool JournalReplaying() { return mode == JournalMode::Replay && Active(); }
+
+JournalQuiet::JournalQuiet() {
+    if (std::this_thread::get_id() == mainThread) ++quietDepth;
+}
+JournalQuiet::~JournalQuiet() {
+    if (std::this_thread::get_id() == mainThread && quietDepth > 0) --quietDepth;
+}
+
+void JournalFileRead(const std::string& name, const void* data, size_t size) {
+    if (!Active()) return;
+    JournalRecord record;
+    int64_t liveSize = data ? (int64_t)size : -1;
+    uint64_t liveHash = data ? JournalHash(data, size) : 0;
+    if (mode == JournalMode::Record) {
+        record.type = JournalRecordType::File;
+        record.text = name;
+        record.number = liveSize;
+        record.hash = liveHash;
+        Add(record);
+        return;
+    }
+    if (!Expect(JournalRecordType::File, record, "file read")) return;
+    if ((record.number != liveSize || record.hash != liveHash) && filesWarned.insert(name).second) {
+        std::fprintf(stderr, "revev: replay: %s differs from the file the recording read (%lld bytes then, %lld now)\n",
+                     name.c_str(), (long long)record.number, (long long)liveSize);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Public: frames
+
+void JournalHoldFetches(bool held) {
+    if (fetchesHeld && !held) ++fetchCount;
+    fetchesHeld = held;
+}
+
+JournalFrameStep JournalFrameEnd() {
+    if (!Active()) return JournalFrameStep::Go;
+    JournalRecord record;
+    if (mode == JournalMode::Record) {
+        record.type = JournalRecordType::Frame;
+        Add(record);
+        ++framesShown;
+        writer.EndBlockIfDue(false);
+        return JournalFrameStep::Go;
+    }
+    if (!Expect(JournalRecordType::Frame, record, "end of frame")) return JournalFrameStep::End;
+    ++framesShown;
+    if (cursor.Peek(record) && record.type == JournalRecordType::End) {
+        replayComplete = true;
+        recordedExitCode = record.number;
+        mode = JournalMode::Off;
+        return JournalFrameStep::End;
+    }
+    if (settings.untilFrame > 0 && framesShown >= settings.untilFrame) {
+        replayComplete = true;
+        recordedExitCode = 0;
+        mode = JournalMode::Off;
+        return JournalFrameStep::Hold;
+    }
+    if (!cursor.Peek(record)) {
+        std::fprintf(stderr, "revev: replay stopped after frame %ld: %s\n", framesShown, RunOutReason().c_str());
+        replayStopped = true;
+        mode = JournalMode::Off;
+        return JournalFrameStep::End;
+    }
+    return JournalFrameStep::Go;
+}
+
+void JournalPace() {
+    if (mode != JournalMode::Replay || settings.speed <= 0 || !counterSeen) return;
+    double due = (double)(lastCounter - firstCounter) / (double)recordedFrequency / settings.speed;
+    uint64_t frequency = PlatformCounterFrequency();
+    if (frequency == 0) return;
+    for (;;) {
+        double elapsed = (double)(PlatformCounter() - paceStart) / (double)frequency;
+        double left = due - elapsed;
+        if (left <= 0) return;
+        PlatformSleepMicroseconds((int64_t)(std::min(left, 0.05) * 1e6));
+    }
+}
+
+long JournalFramesShown() { return framesShown; }
