@@ -141,6 +141,24 @@ TEST(Tools, CommandToolsRefuseUnknownAndMissingCommands) {
     }
 }
 
+// The example model through revev-ddd: binary to text and back gives the
+// original bytes, and the text written again is the same text.
+TEST(Tools, RevevDddRoundTripOfTheExampleModelIsStable) {
+    std::string scratch = UseScratchTempDirectory();
+    const Tool& ddd = kTools[4];
+    const std::string model = REVEV_SOURCE_DIR "/examples/3d/torus.ddd";
+    const std::string steps[] = {"totext '" + model + "' ../first.txt", "tobin ../first.txt ../back.ddd",
+                                 "totext ../back.ddd ../second.txt", "tobin ../second.txt ../again.ddd"};
+    for (const std::string& step : steps) {
+        ToolRun run = RunTool(ddd, step, scratch);
+        ASSERT_EQ(run.exitCode, 0) << step << ": " << run.err;
+    }
+    const std::string original = ReadWholeFile(model);
+    EXPECT_TRUE(ReadWholeFile(scratch + "back.ddd") == original);
+    EXPECT_TRUE(ReadWholeFile(scratch + "again.ddd") == original);
+    EXPECT_TRUE(ReadWholeFile(scratch + "second.txt") == ReadWholeFile(scratch + "first.txt"));
+}
+
 // "--" ends the options: a name starting with "-" is a file name.
 TEST(Tools, DoubleDashEndsTheOptions) {
     std::string scratch = UseScratchTempDirectory();
