@@ -2,7 +2,7 @@
 -- with nothing pressed everything reads as idle.
 frames = (frames or 0) + 1
 local down = 0
-for key = 0, 255 do down = down + Lua_Keydown(key) end
+for key = 0, 255 do down = down + Lua_Keydown(key) + Lua_Keypressed(key) + Lua_Keyreleased(key) end
 local x, y, left, right = Lua_Mouse()
 local char = Lua_Readchar()
 local moved = Lua_Mouseaxis(0) + Lua_Mouseaxis(1) + Lua_Mouseaxis(2)
