@@ -36,7 +36,8 @@ static uint64_t firstCounter = 0;
 static bool counterSeen = false;
 static uint64_t fetchCount = 0, currentFetch = 0, lastEventFetch = 0;
 static bool fetchesHeld = false;
-static long framesShown = 0;
+// Counted as --frames counts them: the frame start-up shows is frame 0.
+static long framesShown = -1;
 static uint64_t paceStart = 0;
 
 // ---------------------------------------------------------------------------
