@@ -10,13 +10,6 @@
 // ---------------------------------------------------------------------------
 // Internal helpers
 
-constexpr unsigned kArrayBuffer = 0x8892;  // GL_ARRAY_BUFFER_ARB
-constexpr unsigned kStaticDraw = 0x88E4;   // GL_STATIC_DRAW_ARB
-constexpr unsigned kStreamDraw = 0x88E0;   // GL_STREAM_DRAW_ARB
-constexpr GLsizei kStride = sizeof(MeshVertex);
-
-static bool HaveBuffers() { return glExt.glGenBuffersARB && glExt.glBindBufferARB && glExt.glBufferDataARB; }
-
 // Fills the current list from frames P and Q and adds the texture scroll.
 static void FillCurrentTriangles(MeshObject& object, const MeshFrame& p, const MeshFrame& q, float weight,
                                  float scrollU, float scrollV) {
@@ -40,31 +33,6 @@ static void FillCurrentTriangles(MeshObject& object, const MeshFrame& p, const M
         out.u += scrollU;
         out.v += scrollV;
     }
-}
-
-// Binds the buffer holding `vertices` and returns the arrays' base: null (an
-// offset into the buffer) with buffer objects, the list itself without.
-static const char* BindVertexSource(MeshObject& object, const std::vector<MeshVertex>& vertices,
-                                    bool fromStatic) {
-    if (!HaveBuffers()) return reinterpret_cast<const char*>(vertices.data());
-    const GLsizeiptr bytes = (GLsizeiptr)(vertices.size() * sizeof(MeshVertex));
-    if (fromStatic) {
-        // Frame 0 goes up once; later draws reuse it.
-        if (!object.staticBuffer) {
-            glExt.glGenBuffersARB(1, &object.staticBuffer);
-            glExt.glBindBufferARB(kArrayBuffer, object.staticBuffer);
-            glExt.glBufferDataARB(kArrayBuffer, bytes, vertices.data(), kStaticDraw);
-        } else {
-            glExt.glBindBufferARB(kArrayBuffer, object.staticBuffer);
-        }
-        return nullptr;
-    }
-    if (!object.dynamicBuffer) glExt.glGenBuffersARB(1, &object.dynamicBuffer);
-    glExt.glBindBufferARB(kArrayBuffer, object.dynamicBuffer);
-    // A fresh store each draw: it grows with the data and never stalls on the
-    // previous draw's contents.
-    glExt.glBufferDataARB(kArrayBuffer, bytes, vertices.data(), kStreamDraw);
-    return nullptr;
 }
 
 // Unit 1's mode is modulate and nothing has used the unit since it was set.
@@ -111,27 +79,28 @@ static void DrawMeshObject(Zadudedo3D& scene, MeshObjectX& object, int32_t from,
         vertices = &object.currentTriangles;
     }
     if (vertices->empty()) return;
-    const char* base0 = BindVertexSource(object, *vertices, unchanged && choice.p == 0);
+    const DrawSource source = BindDrawSource(object, *vertices, unchanged && choice.p == 0);
+    const char* base0 = source.base;
 
     glEnableClientState(GL_VERTEX_ARRAY);
-    glVertexPointer(3, GL_FLOAT, kStride, VertexField(base0, offsetof(MeshVertex, x)));
+    glVertexPointer(3, GL_FLOAT, source.stride, VertexField(base0, source.position));
     if (glExt.glClientActiveTextureARB) glExt.glClientActiveTextureARB(GL_TEXTURE0);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    glTexCoordPointer(2, GL_FLOAT, kStride, VertexField(base0, offsetof(MeshVertex, u)));
+    glTexCoordPointer(2, GL_FLOAT, source.stride, VertexField(base0, source.texture));
     const bool unit1 = secondTexture && glExt.glClientActiveTextureARB && glExt.glActiveTextureARB;
     if (unit1) {
         glExt.glClientActiveTextureARB(GL_TEXTURE1);
         glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-        glTexCoordPointer(2, GL_FLOAT, kStride, VertexField(base0, offsetof(MeshVertex, u)));
+        glTexCoordPointer(2, GL_FLOAT, source.stride, VertexField(base0, source.texture));
         glExt.glClientActiveTextureARB(GL_TEXTURE0);
     }
     if (object.hasColours) {
         glEnableClientState(GL_COLOR_ARRAY);
-        glColorPointer(3, GL_FLOAT, kStride, VertexField(base0, offsetof(MeshVertex, r)));
+        glColorPointer(3, GL_FLOAT, source.stride, VertexField(base0, source.colour));
     }
     if (scene.lightMask || scene.sphereMapping) {
         glEnableClientState(GL_NORMAL_ARRAY);
-        glNormalPointer(GL_FLOAT, kStride, VertexField(base0, offsetof(MeshVertex, nx)));
+        glNormalPointer(GL_FLOAT, source.stride, VertexField(base0, source.normal));
     }
     if (scene.sphereMapping) {
         glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
@@ -144,7 +113,7 @@ static void DrawMeshObject(Zadudedo3D& scene, MeshObjectX& object, int32_t from,
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     ApplyTransformStack();
-    glDrawArrays(GL_TRIANGLES, 0, (GLsizei)vertices->size());
+    DrawFromSource(source);
 
     glDisable(GL_TEXTURE_GEN_S);
     glDisable(GL_TEXTURE_GEN_T);
@@ -157,7 +126,7 @@ static void DrawMeshObject(Zadudedo3D& scene, MeshObjectX& object, int32_t from,
         glDisableClientState(GL_TEXTURE_COORD_ARRAY);
         glExt.glClientActiveTextureARB(GL_TEXTURE0);
     }
-    if (HaveBuffers()) glExt.glBindBufferARB(kArrayBuffer, 0);
+    UnbindDrawSource(source);
     ResetTextureEnvironments(secondTexture);
     glPopMatrix();
     ResetColourToIntensity();
@@ -206,11 +175,7 @@ void DrawObjectAnimated(double slot, double from, double to, double position, do
 void ReleaseSlotGlObjects(ObjectSlot& slot) {
     if (!engine.screen || !engine.screen->glReady) return;
     for (MeshObjectX& object : slot.objects) {
-        if (glExt.glDeleteBuffersARB) {
-            if (object.staticBuffer) glExt.glDeleteBuffersARB(1, &object.staticBuffer);
-            if (object.dynamicBuffer) glExt.glDeleteBuffersARB(1, &object.dynamicBuffer);
-        }
-        object.staticBuffer = object.dynamicBuffer = 0;
+        ReleaseObjectBuffers(object);
         if (object.paletteTexture) glDeleteTextures(1, &object.paletteTexture);
         object.paletteTexture = 0;
     }

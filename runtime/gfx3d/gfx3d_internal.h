@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "core/engine.h"
 #include "gfx3d/gfx3d.h"
@@ -59,6 +61,27 @@ void InverseRigidPoint(const float m[16], const float in[3], float out[3]);
 // and can be drawn (effects.cpp): relief, cartoon, or in shadow mode only
 // its shadow volume. False when the object is to be drawn as usual.
 bool DrawObjectEffect(Zadudedo3D& scene, MeshObjectX& object, const MeshFrame& frame, bool secondTexture);
+
+// Where an object draw's vertices come from (draw_buffers.cpp): the arrays'
+// base (null when a buffer is bound and the GL takes offsets), stride and
+// field offsets, and the corners drawn, by index when `indexType` is not 0.
+struct DrawSource {
+    const char* base;
+    int stride;
+    size_t position, normal, texture, colour;
+    int count;
+    unsigned indexType;
+    unsigned lastVertex;
+};
+// Binds the vertices of `list` (frame 0's from the static buffer, filled once,
+// when `fromStatic`; otherwise streamed) with their corner indices when the
+// object's corners can be shared.
+DrawSource BindDrawSource(MeshObject& object, const std::vector<MeshVertex>& list, bool fromStatic);
+// Draws the source's triangles, and unbinds its buffers after.
+void DrawFromSource(const DrawSource& source);
+void UnbindDrawSource(const DrawSource& source);
+// Deletes an object's vertex and index buffers.
+void ReleaseObjectBuffers(MeshObject& object);
 
 // The address of a vertex field for the GL's array pointers: `base` is a
 // client array, or null when a vertex buffer is bound and the GL takes

@@ -80,6 +80,16 @@ struct MeshFrame {
     float centre[3] = {0, 0, 0};
 };
 
+// Which corners of an object's triangle lists are one vertex: equal, byte for
+// byte, in every frame. Drawing sends each such vertex once and names the
+// corners by index, so the GL transforms and lights it once (the scene
+// builds it when it draws, for the triangle lists of `version`).
+struct MeshCornerIndex {
+    uint32_t version = 0xFFFFFFFF;      // the object's trianglesVersion it describes
+    std::vector<uint32_t> ofCorner;     // per corner, its vertex; empty when frames differ in size
+    std::vector<uint32_t> firstCorner;  // per vertex, the first corner that is it
+};
+
 // An animated mesh. Texture coordinates are indexed by a record's position in
 // its frame's packed stream, markers included, so every frame has the same
 // record layout as frame 0.
@@ -101,6 +111,16 @@ public:
     uint32_t hasColours = 0;     // some table entry is neither white nor reserved
     uint32_t paletteTexture = 0; // cartoon palette (shading effects); 0 when none
     float paletteScale = 0;
+
+    // Bumped whenever the frames' triangle lists are rebuilt or emptied.
+    uint32_t trianglesVersion = 0;
+    MeshCornerIndex cornerIndex;      // drawing's (scene)
+    // GL names of the scene's indexed drawing; 0 when none.
+    uint32_t staticIndexBuffer = 0;   // corner indices into the static buffer, made with it
+    uint32_t staticIndexCount = 0;
+    uint32_t staticVertexCount = 0;
+    uint32_t indexBuffer = 0;         // corner indices for streamed draws
+    uint32_t indexBufferVersion = 0xFFFFFFFF;
 };
 
 // One edge of frame 0's triangle list: edge k of triangle t is record 3t + k.

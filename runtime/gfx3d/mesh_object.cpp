@@ -45,6 +45,9 @@ void ClearObject(MeshObject& object, bool release) {
         EmptyList(extended->facing, release);
     }
     object.normalsValid = 0;
+    ++object.trianglesVersion;
+    EmptyList(object.cornerIndex.ofCorner, release);
+    EmptyList(object.cornerIndex.firstCorner, release);
 }
 
 void MeshObjectX::BuildTriangles() { ExpandTriangles(*this); }

@@ -112,6 +112,7 @@ void ExpandPackedVertex(const MeshObject& object, const MeshFrame& frame, size_t
 
 void ExpandTriangles(MeshObject& object) {
     for (MeshFrame& frame : object.frames) ExpandFrame(object, frame);
+    ++object.trianglesVersion;
     if (object.frames.empty())
         object.currentTriangles.clear();
     else
