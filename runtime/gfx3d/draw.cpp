@@ -10,13 +10,16 @@
 // ---------------------------------------------------------------------------
 // Internal helpers
 
-// Fills the current list from frames P and Q and adds the texture scroll.
+// Fills the current list from frames P and Q and adds the texture scroll:
+// every record, or with `only` the records it names (the first corner of
+// each shared vertex, the only ones an indexed draw reads; the others are
+// the same vertex in every frame, so they would receive the same values).
 static void FillCurrentTriangles(MeshObject& object, const MeshFrame& p, const MeshFrame& q, float weight,
-                                 float scrollU, float scrollV) {
+                                 float scrollU, float scrollV, const std::vector<uint32_t>* only) {
     std::vector<MeshVertex>& current = object.currentTriangles;
     if (current.size() != p.triangles.size()) current = p.triangles;
     const bool blend = weight != 0 && q.triangles.size() == p.triangles.size();
-    for (size_t k = 0; k < current.size(); ++k) {
+    auto fill = [&](size_t k) {
         MeshVertex& out = current[k];
         if (blend) {
             const MeshVertex& a = p.triangles[k];
@@ -32,6 +35,11 @@ static void FillCurrentTriangles(MeshObject& object, const MeshFrame& p, const M
         }
         out.u += scrollU;
         out.v += scrollV;
+    };
+    if (only) {
+        for (uint32_t k : *only) fill(k);
+    } else {
+        for (size_t k = 0; k < current.size(); ++k) fill(k);
     }
 }
 
@@ -75,7 +83,8 @@ static void DrawMeshObject(Zadudedo3D& scene, MeshObjectX& object, int32_t from,
     const bool unchanged = !scene.effectOn && choice.weight == 0 && scene.scrollU == 0 && scene.scrollV == 0;
     const std::vector<MeshVertex>* vertices = &p.triangles;
     if (!unchanged) {
-        FillCurrentTriangles(object, p, q, choice.weight, scene.scrollU, scene.scrollV);
+        FillCurrentTriangles(object, p, q, choice.weight, scene.scrollU, scene.scrollV,
+                             SharedCornersOf(object, p.triangles.size()));
         vertices = &object.currentTriangles;
     }
     if (vertices->empty()) return;

@@ -198,6 +198,13 @@ DrawSource BindDrawSource(MeshObject& object, const std::vector<MeshVertex>& lis
     return Indexed(index.ofCorner.size(), index.firstCorner.size());
 }
 
+const std::vector<uint32_t>* SharedCornersOf(MeshObject& object, size_t corners) {
+    if (!HaveBuffers()) return nullptr;
+    const MeshCornerIndex& index = CornerIndexOf(object);
+    if (index.ofCorner.empty() || index.ofCorner.size() != corners) return nullptr;
+    return &index.firstCorner;
+}
+
 void DrawFromSource(const DrawSource& source) {
     if (source.indexType) glDrawRangeElements(GL_TRIANGLES, 0, source.lastVertex, source.count, source.indexType, nullptr);
     else glDrawArrays(GL_TRIANGLES, 0, source.count);

@@ -77,6 +77,10 @@ struct DrawSource {
 // when `fromStatic`; otherwise streamed) with their corner indices when the
 // object's corners can be shared.
 DrawSource BindDrawSource(MeshObject& object, const std::vector<MeshVertex>& list, bool fromStatic);
+// The first corner of each shared vertex when an object's `corners` corners
+// are drawn by index (buffer objects present, the corner index valid for
+// lists of that size); null when the lists are drawn as they are.
+const std::vector<uint32_t>* SharedCornersOf(MeshObject& object, size_t corners);
 // Draws the source's triangles, and unbinds its buffers after.
 void DrawFromSource(const DrawSource& source);
 void UnbindDrawSource(const DrawSource& source);
