@@ -370,14 +370,16 @@ TEST_F(Program, ScriptOutOfMemoryFailsWithALuaErrorAndTheFramesGoOn) {
 // A script that catches the memory error and grows on: the frames go on, or
 // the program ends through its end path; it never crashes.
 TEST_F(Program, ScriptThatCatchesItsMemoryErrorsNeverCrashes) {
+    // What grew is garbage once grow() has failed, so that printing after a
+    // full collection finds memory again.
     std::string script = WriteScript("retries.lua",
-                                     "big = {}\n"
-                                     "local function grow() local i = 0 while true do i = i + 1 big[i] = {i} end end\n"
-                                     "for k = 1, 3 do print(pcall(grow)) end\n");
+                                     "local function grow() local big, i = {}, 0 while true do i = i + 1 big[i] = {i} end end\n"
+                                     "for k = 1, 3 do local ok, message = pcall(grow) collectgarbage() print(ok, message) end\n");
     ProgramRun run = Start("--frames 3 --memory 48 --script '" + script + "'");
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.out.find("false\tnot enough memory\n"), std::string::npos) << run.out;
-    EXPECT_EQ(Count(run.err, "not enough memory"), 1) << run.err;
+    // Said on stderr only when the program ended on it.
+    EXPECT_LE(Count(run.err, "not enough memory"), 1) << run.err;
 }
 
 TEST_F(Program, MemoryOptionIsRefusedWhenNotANumber) {
