@@ -65,14 +65,12 @@ static bool ReadScript(const char* path, std::string& source, std::string& error
 // Compiles the source as the interpreter's file loader does: a first line
 // starting with '#' is skipped but still counted, so that line numbers hold.
 static int CompileScript(lua_State* L, const std::string& source, const char* path) {
-    // Appended, not built with operator+: GCC 12 at -O2 warns of an overlap
-    // in the inlined copy of the sum.
-    std::string chunkName = "@";
-    chunkName += path;
+    std::string chunkName = std::string("@") + path;
     if (!source.empty() && source[0] == '#') {
         size_t lineEnd = source.find('\n');
         std::string rest = lineEnd == std::string::npos ? std::string() : source.substr(lineEnd);
-        if (rest.empty()) rest = "\n";
+        // push_back, not = "\n": GCC 12 at -O2 warns of an overlap in the assignment.
+        if (rest.empty()) rest.push_back('\n');
         return luaL_loadbuffer(L, rest.data(), rest.size(), chunkName.c_str());
     }
     return luaL_loadbuffer(L, source.data(), source.size(), chunkName.c_str());
