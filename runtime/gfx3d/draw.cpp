@@ -43,6 +43,27 @@ static void FillCurrentTriangles(MeshObject& object, const MeshFrame& p, const M
     }
 }
 
+// A software GL starts drawing only when its commands are flushed, which
+// the present does at the end of the frame, and the frame's drawing then
+// waits for it. Flushing every so many triangles or draws lets it draw the
+// first objects of a frame while the script sends the rest. (Every flush
+// makes it load and store the touched parts of the screen once more, so
+// not too often.)
+constexpr int64_t kTrianglesPerGlFlush = 32768;
+constexpr int32_t kDrawsPerGlFlush = 256;
+static int64_t trianglesSinceFlush = 0;
+static int32_t drawsSinceFlush = 0;
+
+static void CountDrawnTriangles(int64_t triangles) {
+    trianglesSinceFlush += triangles;
+    ++drawsSinceFlush;
+    if (trianglesSinceFlush >= kTrianglesPerGlFlush || drawsSinceFlush >= kDrawsPerGlFlush) {
+        glFlush();
+        trianglesSinceFlush = 0;
+        drawsSinceFlush = 0;
+    }
+}
+
 // Unit 1's mode is modulate and nothing has used the unit since it was set.
 // Making unit 1 active costs the GL a whole revalidation of texture state at
 // the next draw (several microseconds, as much as the rest of a small draw),
@@ -123,6 +144,7 @@ static void DrawMeshObject(Zadudedo3D& scene, MeshObjectX& object, int32_t from,
     glPushMatrix();
     ApplyTransformStack();
     DrawFromSource(source);
+    CountDrawnTriangles(source.count / 3);
 
     glDisable(GL_TEXTURE_GEN_S);
     glDisable(GL_TEXTURE_GEN_T);

@@ -206,8 +206,11 @@ const std::vector<uint32_t>* SharedCornersOf(MeshObject& object, size_t corners)
 }
 
 void DrawFromSource(const DrawSource& source) {
-    if (source.indexType) glDrawRangeElements(GL_TRIANGLES, 0, source.lastVertex, source.count, source.indexType, nullptr);
-    else glDrawArrays(GL_TRIANGLES, 0, source.count);
+    // The range spares the GL a scan of the indices for their bounds.
+    if (source.indexType)
+        glDrawRangeElements(GL_TRIANGLES, 0, source.lastVertex, source.count, source.indexType, nullptr);
+    else
+        glDrawArrays(GL_TRIANGLES, 0, source.count);
 }
 
 void UnbindDrawSource(const DrawSource& source) {

@@ -394,6 +394,21 @@ const std::vector<Scene>& Scenes() {
                  PopTransform();
              }
          }},
+        {"600 draws, the GL flushed between them",
+         [] {
+             Begin3D();
+             SetLight(0, 0xFFFFFF, 3, 4, 4, 0, 0, 0, 120);
+             SelectTextures(1, -1);
+             SetCullMode(1);
+             for (int i = 0; i < 600; ++i) {
+                 PushTransform();
+                 MoveTransform((i % 25 - 12) * 0.22, (i / 25 % 12 - 5.5) * 0.22, -(i / 300) * 0.4);
+                 RotateTransform(i * 7.0, 0, 1, 1);
+                 ScaleTransform(0.12, 0.12, 0.12);
+                 Draw(i % 3 ? kWhiteTorus : kColouredTorus, 0);
+                 PopTransform();
+             }
+         }},
         {"lines, points and axes between object draws",
          [] {
              Begin3D();
@@ -451,6 +466,7 @@ const uint64_t kRecorded[] = {
     0x7def2733f4adae77ull,  // two textures, scroll and sphere mapping
     0x31b23e708538981full,  // relief and cartoon effects
     0x61132537988907f9ull,  // many draws of one slot, textures changed between
+    0xb871e8e45481a012ull,  // 600 draws, the GL flushed between them (added with the flushes, equal to the reference)
     0xb749ad7e66059612ull,  // lines, points and axes between object draws
 };
 
