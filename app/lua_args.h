@@ -10,9 +10,9 @@ extern "C" {
 #include <exception>
 #include <string>
 
-#include "core/engine.h"
 #include "lua_convert.h"
 #include "strings/runtime_string.h"
+#include "strings/script_numbers.h"
 
 // Number argument at position i (1-based); nil, missing or not a number: 0.
 // Strings read by the interpreter's rule on both Lua builds (lua_convert.h).

@@ -5,6 +5,7 @@ extern "C" {
 #include <lua.h>
 }
 
+#include "core/engine.h"
 #include "gfx3d/gfx3d.h"
 #include "lua_args.h"
 #include "lua_arrays.h"

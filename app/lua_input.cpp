@@ -4,7 +4,6 @@ extern "C" {
 #include <lua.h>
 }
 
-#include "core/engine.h"
 #include "input/input.h"
 #include "lua_args.h"
 #include "lua_register.h"

@@ -13,7 +13,7 @@ extern "C" {
 #include "lua_arrays.h"
 #include "lua_register.h"
 #include "strings/strings.h"
-#include "strings/strings_internal.h"
+#include "strings/script_numbers.h"
 
 // ---------------------------------------------------------------------------
 // Array values

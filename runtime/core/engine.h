@@ -121,15 +121,6 @@ struct GlExtensions {
 
 extern GlExtensions glExt;
 
-// A script number used as an integer: truncated toward zero, NaN as 0, and
-// held to the 32-bit range instead of overflowing.
-inline int32_t TruncateToInt(double value) {
-    if (!(value == value)) return 0;
-    if (value >= 2147483647.0) return 2147483647;
-    if (value <= -2147483648.0) return (-2147483647 - 1);
-    return (int32_t)value;
-}
-
 // ---------------------------------------------------------------------------
 // Start-up (startup.cpp)
 
@@ -234,6 +225,30 @@ std::string ErrorLogPath();
 // Appends one line (CR LF ended); silently drops it when the file cannot open.
 void ErrorLogAppend(const char* text);
 void ErrorLogDelete();
+
+// ---------------------------------------------------------------------------
+// Load failures (load_failures.cpp)
+//
+// A load that fails keeps the result it always had, and also says why on
+// stderr: "revev: NAME: REASON (COMMAND, FILE:LINE)", once per name and
+// command, so that a load repeated every frame writes one line. The reader
+// that refuses the file notes the reason; the command that was given the
+// name reports it.
+
+// Forgets any reason noted so far; a command calls it before it loads.
+void BeginLoad();
+// Notes why the load under way failed: a short fixed text ("no such file",
+// "damaged", "too large", ...). The first note since BeginLoad stands, as
+// the reader nearest the bytes knows best.
+void NoteLoadFailure(const char* reason);
+// Writes that loading `name` failed, for the noted reason ("cannot be read"
+// when none was noted), unless the same name failed under the same command
+// before; then forgets the reason.
+void ReportLoadFailure(const char* name);
+// Set by the front: fills the command the script called and where the script
+// called it ("main.lua:2", may stay empty); false when no script command is
+// running. Without a context, reports name no command.
+void SetLoadFailureContext(bool (*context)(std::string& command, std::string& where));
 
 // Position operation: the source file and line being run.
 void SetPosition(double file, double line);

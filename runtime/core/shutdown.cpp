@@ -13,6 +13,7 @@
 
 #include "input/input.h"
 #include "net/net.h"
+#include "strings/script_numbers.h"
 
 // ---------------------------------------------------------------------------
 // State

@@ -11,6 +11,7 @@
 #include "platform/journal.h"
 #include "sound/sound.h"
 #include "strings/mathematics.h"
+#include "strings/script_numbers.h"
 
 // ---------------------------------------------------------------------------
 // Internal helpers

@@ -11,6 +11,7 @@
 #include "gfx2d/gfx2d.h"
 #include "gfx3d/gfx3d.h"
 #include "input/input.h"
+#include "strings/script_numbers.h"
 
 // ---------------------------------------------------------------------------
 // State

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <new>
 
-#include "core/engine.h"
 #include "gfx2d/pixels_internal.h"
+#include "strings/script_numbers.h"
 
 // ---------------------------------------------------------------------------
 // Internal helpers

@@ -7,8 +7,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "core/engine.h"
 #include "gfx2d/gfx2d_internal.h"
+#include "strings/script_numbers.h"
 
 // ---------------------------------------------------------------------------
 // Internal helpers

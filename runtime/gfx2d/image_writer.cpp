@@ -12,6 +12,7 @@
 #include "core/engine.h"
 #include "files/file_io.h"
 #include "gfx2d/pixels_internal.h"
+#include "strings/script_numbers.h"
 
 // ---------------------------------------------------------------------------
 // Types

@@ -2,8 +2,8 @@
 // lines and filled rectangles, drawn on pixel centres.
 #include <GL/gl.h>
 
-#include "core/engine.h"
 #include "gfx2d/gfx2d_internal.h"
+#include "strings/script_numbers.h"
 
 // ---------------------------------------------------------------------------
 // State

@@ -9,6 +9,7 @@
 
 #include "core/engine.h"
 #include "files/archive.h"
+#include "strings/script_numbers.h"
 
 // ---------------------------------------------------------------------------
 // State

@@ -9,6 +9,7 @@
 
 #include "core/engine.h"
 #include "gfx2d/pixels_internal.h"
+#include "strings/script_numbers.h"
 
 // ---------------------------------------------------------------------------
 // Types and state

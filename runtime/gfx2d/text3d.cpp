@@ -8,6 +8,7 @@
 
 #include "core/engine.h"
 #include "gfx2d/gfx2d_internal.h"
+#include "strings/script_numbers.h"
 
 // ---------------------------------------------------------------------------
 // Internal helpers

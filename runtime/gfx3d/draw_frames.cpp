@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "gfx3d/gfx3d_internal.h"
+#include "strings/script_numbers.h"
 
 // ---------------------------------------------------------------------------
 // Public

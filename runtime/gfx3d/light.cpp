@@ -2,6 +2,7 @@
 #include <GL/gl.h>
 
 #include "gfx3d/gfx3d_internal.h"
+#include "strings/script_numbers.h"
 
 // ---------------------------------------------------------------------------
 // Internal helpers

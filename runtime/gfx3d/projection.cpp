@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "gfx3d/gfx3d_internal.h"
+#include "strings/script_numbers.h"
 
 // ---------------------------------------------------------------------------
 // Internal helpers

@@ -14,6 +14,7 @@
 #include "gfx2d/gfx2d.h"
 #include "gfx3d/mesh.h"
 #include "gfx3d/mesh_internal.h"
+#include "strings/script_numbers.h"
 
 // ---------------------------------------------------------------------------
 // Internal helpers

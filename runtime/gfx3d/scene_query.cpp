@@ -2,6 +2,7 @@
 // the three records of one triangle.
 #include "gfx3d/gfx3d_internal.h"
 #include "strings/number_array.h"
+#include "strings/script_numbers.h"
 
 // ---------------------------------------------------------------------------
 // Internal helpers

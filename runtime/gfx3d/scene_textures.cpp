@@ -2,6 +2,7 @@
 // bind operation), texture scroll and sphere mapping.
 #include "gfx2d/gfx2d.h"
 #include "gfx3d/gfx3d_internal.h"
+#include "strings/script_numbers.h"
 
 void SelectTextures(double first, double second) {
     Zadudedo3D* scene = ReadyEngine3D();

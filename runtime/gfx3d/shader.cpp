@@ -8,6 +8,7 @@
 #include "files/archive.h"
 #include "files/file_io.h"
 #include "gfx3d/gfx3d_internal.h"
+#include "strings/script_numbers.h"
 
 // ---------------------------------------------------------------------------
 // Internal helpers

@@ -12,10 +12,10 @@
 #include <string>
 #include <string_view>
 
-#include "core/engine.h"
 #include "gfx3d/mesh.h"
 #include "gfx3d/mesh_internal.h"
 #include "gfx3d/text_object_stored.h"
+#include "strings/script_numbers.h"
 
 // ---------------------------------------------------------------------------
 // Types

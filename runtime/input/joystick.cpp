@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/engine.h"
+#include "strings/script_numbers.h"
 
 // ---------------------------------------------------------------------------
 // Internal helpers

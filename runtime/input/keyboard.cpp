@@ -3,6 +3,7 @@
 #include "input/input_internal.h"
 
 #include "core/engine.h"
+#include "strings/script_numbers.h"
 
 // ---------------------------------------------------------------------------
 // State

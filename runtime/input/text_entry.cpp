@@ -4,6 +4,7 @@
 
 #include "core/engine.h"
 #include "gfx2d/gfx2d.h"
+#include "strings/script_numbers.h"
 
 // ---------------------------------------------------------------------------
 // State

@@ -2,10 +2,10 @@
 // written to a file.
 #include <cstdio>
 
-#include "core/engine.h"
 #include "net/http_reply.h"
 #include "net/net.h"
 #include "net/socket_layer.h"
+#include "strings/script_numbers.h"
 
 // ---------------------------------------------------------------------------
 // Constants

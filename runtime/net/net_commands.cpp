@@ -2,6 +2,7 @@
 // the process-wide forms of every multiplayer command.
 #include "core/engine.h"
 #include "net/net_internal.h"
+#include "strings/script_numbers.h"
 
 // ---------------------------------------------------------------------------
 // Internal helpers

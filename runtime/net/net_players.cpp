@@ -1,7 +1,7 @@
 // Players and messages of a running game, and the request-and-reply exchange
 // with the host.
-#include "core/engine.h"
 #include "net/net_internal.h"
+#include "strings/script_numbers.h"
 
 // ---------------------------------------------------------------------------
 // Constants

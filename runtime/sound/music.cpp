@@ -9,6 +9,7 @@
 
 #include "core/engine.h"
 #include "files/file_io.h"
+#include "strings/script_numbers.h"
 
 // ---------------------------------------------------------------------------
 // Internal helpers

@@ -11,6 +11,7 @@
 #include "core/engine.h"
 #include "files/archive.h"
 #include "files/file_io.h"
+#include "strings/script_numbers.h"
 
 // ---------------------------------------------------------------------------
 // Internal helpers

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "strings/strings_internal.h"
+#include "strings/script_numbers.h"
 
 static int32_t SizeFrom(double d) {
     return (int32_t)std::clamp<int64_t>(TruncateSaturated(d), INT32_MIN, INT32_MAX);

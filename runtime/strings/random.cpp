@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "strings/mathematics.h"
-#include "strings/strings_internal.h"
+#include "strings/script_numbers.h"
 
 namespace {
 

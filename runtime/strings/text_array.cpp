@@ -7,7 +7,7 @@
 #include <new>
 
 #include "core/engine.h"
-#include "strings/strings_internal.h"
+#include "strings/script_numbers.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/engine.h"
+#include "strings/script_numbers.h"
 #include "support/headless.h"
 
 static std::vector<int> tried;

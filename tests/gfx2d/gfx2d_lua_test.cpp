@@ -14,7 +14,6 @@ extern "C" {
 #include <sstream>
 
 #include "application.h"
-#include "core/engine.h"
 #include "gfx2d/gfx2d.h"
 #include "gfx2d_support.h"
 

@@ -11,7 +11,6 @@
 #include <fstream>
 #include <iterator>
 
-#include "core/engine.h"
 #include "files/archive.h"
 #include "sound/sound.h"
 
