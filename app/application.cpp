@@ -7,6 +7,7 @@
 
 #include "core/engine.h"
 #include "end_watch.h"
+#include "files/archive.h"
 #include "gfx2d/gfx2d.h"
 #include "platform/platform.h"
 
@@ -33,6 +34,16 @@ static void EnterScriptFolder(const std::string& script) {
     std::string folder = slash == 0 ? "/" : script.substr(0, slash);
     if (!PlatformSetCurrentDirectory(folder.c_str()))
         std::fprintf(stderr, "revev: cannot enter the script's folder %s\n", folder.c_str());
+}
+
+// The folder require looks in: a packed game's folder, else the script's.
+static std::string ModuleFolderOf(const ApplicationOptions& options) {
+    if (!options.workFolder.empty()) return options.workFolder;
+    const std::string& script = options.script;
+    size_t slash = script.rfind('/');
+    std::string folder = slash == std::string::npos ? std::string() : script.substr(0, slash + 1);
+    if (!folder.empty() && folder[0] == '/') return folder;
+    return PlatformGetCurrentDirectory() + "/" + folder;
 }
 
 static void CountFrame() {
@@ -77,7 +88,14 @@ int RunApplication(const ApplicationOptions& options, const char* commandLine) {
     SetAutoPause(0);
     // Start-up has found the program's own files (the font, the archive
     // records) beside the program; from here on names are the script's.
-    if (options.scriptFolderIsCurrent) EnterScriptFolder(options.script);
+    if (!options.workFolder.empty()) {
+        if (!PlatformSetCurrentDirectory(options.workFolder.c_str()))
+            std::fprintf(stderr, "revev: cannot enter the game's folder %s\n", options.workFolder.c_str());
+    } else if (options.scriptFolderIsCurrent) {
+        EnterScriptFolder(options.script);
+    }
+    if (!options.dataArchive.empty()) SetDataArchives(options.dataArchive.c_str(), options.dataArchive.c_str());
+    SetModuleFolder(ModuleFolderOf(options));
 
     lua_State* L = CreateLuaState();
     if (!L) {

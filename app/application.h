@@ -18,7 +18,27 @@ struct ApplicationOptions {
     long frames = 0;                                // end after this many frames; 0: never
     std::string screenshot;                         // saved just before the end; empty: none
     size_t luaMemoryLimit = kDefaultLuaMemoryLimit;  // bytes the script's Lua may hold; 0: no limit
+    std::string workFolder;   // the folder to work in instead of the script's (a packed game's)
+    std::string dataArchive;  // the data archive instead of start-up's records; empty: those
 };
+
+// `revev GAME` (game_start.cpp): a folder runs its main.lua as --script does;
+// a data archive runs its main.lua, unpacked into a private temporary folder
+// removed at the end, with the archive's folder as the folder to work in and
+// the archive as the data archive. False with a one-line reason when the
+// game cannot be started.
+bool ChooseGame(const std::string& game, ApplicationOptions& options, std::string& error);
+
+// Whether the script file of --script can be read; false with the
+// interpreter's "cannot open NAME: REASON" text.
+bool ScriptFileReadable(const std::string& path, std::string& error);
+
+// require (lua_require.cpp): registers require and the package table (loaded
+// and preload only) in the state.
+void OpenRequire(lua_State* L);
+// The folder require looks in before the data archive; empty: the current
+// directory.
+void SetModuleFolder(const std::string& folder);
 
 // Runs the program; returns only when start-up fails (with the exit code).
 int RunApplication(const ApplicationOptions& options, const char* commandLine);

@@ -155,6 +155,7 @@ lua_State* CreateLuaState() {
         lua_call(L, 0, 0);
     }
     StartCompiler(L);
+    OpenRequire(L);
     lua_settop(L, 0);
     RegisterBindings(L);
 #ifndef REVEV_LUAJIT

@@ -16,7 +16,11 @@ extern "C" const char* __asan_default_options() { return "detect_leaks=0"; }
 
 static void Usage() {
     std::fprintf(stderr,
-                 "usage: revev [--frames N] [--script FILE] [--screenshot FILE] [--memory MIB]\n"
+                 "usage: revev [OPTION]... [GAME]\n"
+                 "  GAME               a folder: run its main.lua (as --script FOLDER/main.lua);\n"
+                 "                     a data archive (.vaz): run the main.lua packed in it, with\n"
+                 "                     the archive as the data archive and its folder as the\n"
+                 "                     current directory\n"
                  "  --frames N         end the program after N frames\n"
                  "  --script FILE      run FILE every frame instead of scripts/PrintTest.lua,\n"
                  "                     with FILE's folder as the current directory\n"
@@ -34,6 +38,23 @@ static void Usage() {
 static std::string FromStartDirectory(const char* path) {
     if (path[0] == '/') return path;
     return PlatformGetCurrentDirectory() + "/" + path;
+}
+
+// A game named on the command line, or the --script file: one that cannot
+// be run ends the program before a window opens. Without either, the demo
+// script may come later, and frames go on without it.
+static bool StartGame(ApplicationOptions& options, const std::string& game) {
+    std::string error;
+    if (!game.empty() && options.scriptFolderIsCurrent) {
+        error = "give either a game or --script, not both";
+    } else if (!game.empty()) {
+        ChooseGame(game, options, error);
+    } else if (options.scriptFolderIsCurrent) {
+        ScriptFileReadable(options.script, error);
+    }
+    if (error.empty()) return true;
+    std::fprintf(stderr, "revev: %s\n", error.c_str());
+    return false;
 }
 
 // --record and --replay: the journal starts before start-up, whose clock
@@ -63,7 +84,7 @@ int main(int argc, char** argv) {
     std::string recordFile, replayFile;
     double replaySpeed = 1.0;
     long replayUntil = 0;
-    std::string commandLine;
+    std::string commandLine, game;
     for (int i = 1; i < argc; ++i) {
         if (i > 1) commandLine += ' ';
         commandLine += argv[i];
@@ -108,6 +129,8 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "revev: --replay-until needs a positive frame number\n");
                 return 2;
             }
+        } else if (arg[0] != '-' && game.empty()) {
+            game = FromStartDirectory(arg);
         } else if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
             Usage();
             return 0;
@@ -117,6 +140,7 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    if (!StartGame(options, game)) return 2;
     if (!StartJournal(options, recordFile, replayFile, replaySpeed, replayUntil)) return 2;
     return RunApplication(options, commandLine.c_str());
 }
