@@ -46,6 +46,7 @@
 
 #include "files/archive.h"
 #include "files/files_exit.h"
+#include "platform/journal.h"
 
 // ---------------------------------------------------------------------------
 // State
@@ -76,11 +77,13 @@ static void EndFromWatchdog() {
     FilesAtExit();
     DataArchivesRelease();
     if (extraSave) extraSave();
+    // A recording ends here too, so that its replay ends at the same place.
+    int exitCode = JournalFinishFromWatchdog(0);
     std::fflush(stdout);
     std::fflush(stderr);
     // No exit handlers nor destructors: the handlers' work is done above, and
     // the main thread may still run over the objects they would destroy.
-    std::_Exit(0);
+    std::_Exit(exitCode);
 }
 
 static void Watch() {

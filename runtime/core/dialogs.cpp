@@ -2,6 +2,7 @@
 // or kdialog helper when one is installed and a display is present, while the
 // game window steps out of the way.
 #include "core/engine.h"
+#include "platform/journal.h"
 
 #include <string>
 #include <vector>
@@ -85,7 +86,28 @@ std::vector<std::string> FileDialogCommand(const std::string& helper, const char
     return words;
 }
 
+static RuntimeString FileDialogLive(const RuntimeString& filter, double open);
+
+// The answer a person gave is outside data: a replay shows no dialog and
+// hands back the recording's answer.
 RuntimeString FileDialog(const RuntimeString& filter, double open) {
+    JournalBytes data;
+    if (JournalReplayed(JournalChannel::Dialog, data)) {
+        std::string chosen = data.TakeText();
+        if (data.Failed()) JournalDataUnreadable();
+        return RuntimeString(chosen.c_str());
+    }
+    RuntimeString chosen;
+    {
+        JournalQuiet quiet;
+        chosen = FileDialogLive(filter, open);
+    }
+    data.Text(chosen.Text());
+    JournalKeep(JournalChannel::Dialog, data);
+    return chosen;
+}
+
+static RuntimeString FileDialogLive(const RuntimeString& filter, double open) {
     std::string helper;
     if (PlatformDisplayPresent()) {
         if (PlatformFindProgram("zenity")) helper = "zenity";

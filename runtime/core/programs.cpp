@@ -1,6 +1,7 @@
 // Running other programs: the command line split into words by the quoting
 // rules of a command line (no shell sees it), started, and optionally waited for.
 #include "core/engine.h"
+#include "platform/journal.h"
 
 #include <string>
 #include <vector>
@@ -53,10 +54,32 @@ bool SplitCommandLine(const char* line, std::vector<std::string>& words) {
     return true;
 }
 
+static double RunLive(const RuntimeString& commandLine, double wait, double& exitCode);
+
+// What a started program answered is outside data: a replay starts nothing
+// and hands back the recording's result and exit code.
 double RunProgram(const RuntimeString& commandLine, double wait, double show, double& exitCode) {
     // Programs here have no window of their own to show or hide, so `show`
     // changes nothing.
     (void)show;
+    JournalBytes data;
+    if (JournalReplayed(JournalChannel::Program, data)) {
+        double result = JournalBitsDouble(data.TakeInt());
+        exitCode = JournalBitsDouble(data.TakeInt());
+        if (data.Failed()) JournalDataUnreadable();
+        return result;
+    }
+    double result;
+    {
+        JournalQuiet quiet;
+        result = RunLive(commandLine, wait, exitCode);
+    }
+    data.Int(JournalDoubleBits(result)).Int(JournalDoubleBits(exitCode));
+    JournalKeep(JournalChannel::Program, data);
+    return result;
+}
+
+static double RunLive(const RuntimeString& commandLine, double wait, double& exitCode) {
     exitCode = 0;
     std::vector<std::string> words;
     if (!SplitCommandLine(commandLine.Text(), words) || words.empty()) return 0.0;

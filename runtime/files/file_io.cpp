@@ -2,6 +2,8 @@
 // every reader and writer goes straight to the system.
 #include "files/file_io.h"
 
+#include "platform/journal.h"
+
 #include <filesystem>
 #include <system_error>
 
@@ -13,6 +15,8 @@ FILE* OpenForReading(const char* path) {
     if (std::filesystem::is_directory(path, ec)) return nullptr;
     FILE* file = std::fopen(path, "rb");
     if (file) std::setvbuf(file, nullptr, _IONBF, 0);
+    // A run's journal names every file it read, with its size and hash.
+    JournalFileOpened(path, file ? fileno(file) : -1);
     return file;
 }
 

@@ -1,7 +1,8 @@
 // Starting a network game: hosting, joining and the local address list, and
-// the process-wide forms of every multiplayer command.
+// the process-wide forms of every multiplayer command, journaled.
 #include "core/engine.h"
 #include "net/net_internal.h"
+#include "platform/journal.h"
 #include "strings/script_numbers.h"
 
 // ---------------------------------------------------------------------------
@@ -88,33 +89,88 @@ RuntimeString NetLocalAddresses(NetworkRecord& net) {
 }
 
 // ---------------------------------------------------------------------------
+// Journaling the process-wide commands
+//
+// What a network game tells the script depends on other programs and on when
+// the network thread got their packets, so the journal keeps every answer the
+// script gets, on the main thread where the script asks. A replay opens no
+// socket and starts no thread: it hands back the recording's answers.
+
+template <typename Live>
+static double JournaledNumber(Live live) {
+    JournalBytes data;
+    if (JournalReplayed(JournalChannel::Network, data)) {
+        double value = JournalBitsDouble(data.TakeInt());
+        if (data.Failed()) JournalDataUnreadable();
+        return value;
+    }
+    double value;
+    {
+        JournalQuiet quiet;
+        value = live();
+    }
+    data.Int(JournalDoubleBits(value));
+    JournalKeep(JournalChannel::Network, data);
+    return value;
+}
+
+template <typename Live>
+static RuntimeString JournaledText(Live live) {
+    JournalBytes data;
+    if (JournalReplayed(JournalChannel::Network, data)) {
+        std::string text = data.TakeText();
+        if (data.Failed()) JournalDataUnreadable();
+        return RuntimeString(text.c_str());
+    }
+    RuntimeString value;
+    {
+        JournalQuiet quiet;
+        value = live();
+    }
+    data.Text(value.Text());
+    JournalKeep(JournalChannel::Network, data);
+    return value;
+}
+
+// ---------------------------------------------------------------------------
 // Public: on the process-wide record
 
-double NetHost(const RuntimeString& port) { return engine.network ? NetHost(*engine.network, port) : 0.0; }
+double NetHost(const RuntimeString& port) {
+    return JournaledNumber([&] { return engine.network ? NetHost(*engine.network, port) : 0.0; });
+}
 double NetJoin(const RuntimeString& host, const RuntimeString& port) {
-    return engine.network ? NetJoin(*engine.network, host, port) : 0.0;
+    return JournaledNumber([&] { return engine.network ? NetJoin(*engine.network, host, port) : 0.0; });
 }
 RuntimeString NetLocalAddresses() {
-    return engine.network ? NetLocalAddresses(*engine.network) : RuntimeString();
+    return JournaledText([&] { return engine.network ? NetLocalAddresses(*engine.network) : RuntimeString(); });
 }
 RuntimeString NetCreatePlayer(const RuntimeString& name) {
-    return engine.network ? NetCreatePlayer(*engine.network, name) : RuntimeString("-1");
+    return JournaledText(
+        [&] { return engine.network ? NetCreatePlayer(*engine.network, name) : RuntimeString("-1"); });
 }
 double NetRemovePlayer(const RuntimeString& id) {
-    if (engine.network) NetRemovePlayer(*engine.network, id);
-    return 1.0;
+    return JournaledNumber([&] {
+        if (engine.network) NetRemovePlayer(*engine.network, id);
+        return 1.0;
+    });
 }
 double NetSendMessage(const RuntimeString& sender, const RuntimeString& recipient, const RuntimeString& text) {
-    return engine.network ? NetSendMessage(*engine.network, sender, recipient, text) : 0.0;
+    return JournaledNumber(
+        [&] { return engine.network ? NetSendMessage(*engine.network, sender, recipient, text) : 0.0; });
 }
 RuntimeString NetReceiveMessage(const RuntimeString& id) {
-    return engine.network ? NetReceiveMessage(*engine.network, id) : RuntimeString();
+    return JournaledText([&] { return engine.network ? NetReceiveMessage(*engine.network, id) : RuntimeString(); });
 }
-RuntimeString NetLastSender() { return engine.network ? NetLastSender(*engine.network) : RuntimeString("0"); }
-double NetPlayerCount() { return engine.network ? NetPlayerCount(*engine.network) : 0.0; }
+RuntimeString NetLastSender() {
+    return JournaledText([&] { return engine.network ? NetLastSender(*engine.network) : RuntimeString("0"); });
+}
+double NetPlayerCount() {
+    return JournaledNumber([&] { return engine.network ? NetPlayerCount(*engine.network) : 0.0; });
+}
 RuntimeString NetPlayerId(double index) {
-    return engine.network ? NetPlayerId(*engine.network, index) : RuntimeString("0");
+    return JournaledText([&] { return engine.network ? NetPlayerId(*engine.network, index) : RuntimeString("0"); });
 }
 RuntimeString NetPlayerName(const RuntimeString& id) {
-    return engine.network ? NetPlayerName(*engine.network, id) : RuntimeString("NO_DATA");
+    return JournaledText(
+        [&] { return engine.network ? NetPlayerName(*engine.network, id) : RuntimeString("NO_DATA"); });
 }

@@ -3,8 +3,15 @@
 // the run makes them.
 #include "platform/journal_internal.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <map>
+#include <mutex>
 #include <set>
 #include <thread>
 
@@ -20,16 +27,27 @@ static void (*endHandler)() = nullptr;
 
 static JournalWriter writer;
 static std::string recordPath;
+// The watchdog may end a recording from its own thread.
+static std::mutex writerLock;
 
 static JournalImage image;
 static JournalCursor cursor;
 static std::map<std::string, std::string> info;
 static JournalReplaySettings settings;
-static bool replayComplete = false;   // the recording's end was reached
-static bool replayStopped = false;    // the replay could go no further
-static int64_t recordedExitCode = 0;
+static std::atomic<bool> replayComplete{false};  // the recording's end was reached
+static std::atomic<bool> replayStopped{false};   // the replay could go no further
+static std::atomic<int64_t> recordedExitCode{0};
 static uint64_t recordedFrequency = 0;
 static std::set<std::string> filesWarned;
+
+// Files hashed in this run, by name: the size and modification time the hash
+// was taken at.
+struct HashedFile {
+    int64_t size = -1;
+    int64_t modified = 0;
+    uint64_t hash = 0;
+};
+static std::map<std::string, HashedFile> hashedFiles;
 
 static uint64_t lastCounter = 0;
 static uint64_t firstCounter = 0;
@@ -79,9 +97,38 @@ static void StopReplay(const std::string& why) {
     if (endHandler) endHandler();
 }
 
+// The recording ended here, between two frames (an end command, a signal
+// that ended a wait, the watchdog): so does the replay, with its exit code.
+static void EndAsRecorded(const JournalRecord& end) {
+    recordedExitCode = end.number;
+    replayComplete = true;
+    mode = JournalMode::Off;
+    if (endHandler) endHandler();
+}
+
+// The watchdog ended the recording from its own thread while the main thread
+// ran the script or was stuck in a call: the replay, having made the same
+// readings, is asked to end as the recording was, by the same signal. What
+// comes next is then the end record.
+static void NoteOutsideEnd() {
+    JournalRecord record;
+    if (!cursor.Peek(record) || record.type != JournalRecordType::Data ||
+        record.number != (int64_t)JournalChannel::OutsideEnd)
+        return;
+    cursor.Take();
+    if (cursor.Peek(record) && record.type == JournalRecordType::End) recordedExitCode = record.number;
+    replayComplete = true;
+    mode = JournalMode::Off;
+    std::raise(SIGTERM);
+}
+
 // Takes the next record, which must be of `type`; false (the replay stopped)
 // when it is not.
 static bool Expect(JournalRecordType type, JournalRecord& record, const char* what) {
+    if (cursor.Peek(record) && record.type == JournalRecordType::End && type != JournalRecordType::End) {
+        EndAsRecorded(record);
+        return false;
+    }
     if (!cursor.Peek(record)) {
         StopReplay(std::string("the run asked for a ") + what + " and " + RunOutReason());
         return false;
@@ -92,10 +139,12 @@ static bool Expect(JournalRecordType type, JournalRecord& record, const char* wh
         return false;
     }
     cursor.Take();
+    NoteOutsideEnd();
     return true;
 }
 
 static void Add(const JournalRecord& record) {
+    std::lock_guard<std::mutex> hold(writerLock);
     writer.Add(record);
     if (writer.Failed() && writer.IsOpen()) {
         std::fprintf(stderr, "revev: cannot write the journal %s; recording stops here\n", recordPath.c_str());
@@ -146,6 +195,7 @@ bool JournalReplayEvent(JournalEvent& event) {
     cursor.Take();
     lastEventFetch = at;
     event = record.event;
+    NoteOutsideEnd();
     return true;
 }
 
@@ -218,6 +268,7 @@ void JournalSetEndHandler(void (*end)()) { endHandler = end; }
 
 int JournalFinish(int exitCode) {
     if (std::this_thread::get_id() != mainThread && mode == JournalMode::Replay) return exitCode;
+    std::unique_lock<std::mutex> hold(writerLock);
     if (writer.IsOpen()) {
         JournalRecord record;
         record.type = JournalRecordType::End;
@@ -234,6 +285,32 @@ int JournalFinish(int exitCode) {
         if (replayStopped) return 3;
         JournalRecord record;
         if (cursor.Peek(record) && record.type == JournalRecordType::End) return (int)record.number;
+        std::fprintf(stderr, "revev: the replay ended at frame %ld, before the recording did\n", framesShown);
+        return 3;
+    }
+    return exitCode;
+}
+
+int JournalFinishFromWatchdog(int exitCode) {
+    // The main thread holds the writer only for a moment unless the disk is
+    // stuck; then the blocks written so far are what is kept.
+    std::unique_lock<std::mutex> hold(writerLock, std::defer_lock);
+    for (int i = 0; i < 50 && !hold.try_lock(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(4));
+    if (hold.owns_lock() && writer.IsOpen()) {
+        JournalRecord record;
+        record.type = JournalRecordType::Data;
+        record.number = (int64_t)JournalChannel::OutsideEnd;
+        writer.Add(record);
+        record.type = JournalRecordType::End;
+        record.number = exitCode;
+        record.poll = (uint64_t)framesShown;
+        writer.Add(record);
+        writer.Close();
+        return exitCode;
+    }
+    if (replayComplete) return (int)recordedExitCode;
+    if (replayStopped) return 3;
+    if (mode == JournalMode::Replay) {
         std::fprintf(stderr, "revev: the replay ended at frame %ld, before the recording did\n", framesShown);
         return 3;
     }
@@ -298,6 +375,26 @@ bool JournalData(JournalChannel channel, std::string& bytes) {
     return true;
 }
 
+bool JournalData(JournalChannel channel, JournalBytes& bytes) {
+    if (!Active()) return mode != JournalMode::Replay;
+    if (mode == JournalMode::Replay) bytes = JournalBytes();
+    return JournalData(channel, bytes.Bytes());
+}
+
+bool JournalReplayed(JournalChannel channel, JournalBytes& bytes) {
+    if (!JournalReplaying()) return false;
+    JournalData(channel, bytes);
+    return true;
+}
+
+void JournalKeep(JournalChannel channel, JournalBytes& bytes) {
+    if (JournalRecording()) JournalData(channel, bytes);
+}
+
+void JournalDataUnreadable() {
+    if (mode == JournalMode::Replay) StopReplay("the journal holds outside data that does not decode");
+}
+
 bool JournalRecording() { return mode == JournalMode::Record && Active(); }
 bool JournalReplaying() { return mode == JournalMode::Replay && Active(); }
 
@@ -308,14 +405,19 @@ JournalQuiet::~JournalQuiet() {
     if (std::this_thread::get_id() == mainThread && quietDepth > 0) --quietDepth;
 }
 
+static void NoteFile(const std::string& name, int64_t liveSize, uint64_t liveHash);
+
 void JournalFileRead(const std::string& name, const void* data, size_t size) {
     if (!Active()) return;
+    NoteFile(name, data ? (int64_t)size : -1, data ? JournalHash(data, size) : 0);
+}
+
+static void NoteFile(const std::string& name, int64_t liveSize, uint64_t liveHash) {
     JournalRecord record;
-    int64_t liveSize = data ? (int64_t)size : -1;
-    uint64_t liveHash = data ? JournalHash(data, size) : 0;
     if (mode == JournalMode::Record) {
         record.type = JournalRecordType::File;
-        record.text = name;
+        // As long a name as the reader takes.
+        record.text = name.substr(0, 4096);
         record.number = liveSize;
         record.hash = liveHash;
         Add(record);
@@ -326,6 +428,36 @@ void JournalFileRead(const std::string& name, const void* data, size_t size) {
         std::fprintf(stderr, "revev: replay: %s differs from the file the recording read (%lld bytes then, %lld now)\n",
                      name.c_str(), (long long)record.number, (long long)liveSize);
     }
+}
+
+void JournalFileOpened(const char* name, int fd) {
+    if (!Active() || !name) return;
+    if (fd < 0) {
+        JournalFileRead(name, nullptr, 0);
+        return;
+    }
+    struct stat status;
+    if (fstat(fd, &status) != 0) return;
+    int64_t modified = (int64_t)status.st_mtim.tv_sec * 1000000000 + status.st_mtim.tv_nsec;
+    HashedFile& known = hashedFiles[name];
+    if (known.size != (int64_t)status.st_size || known.modified != modified) {
+        // Read with pread, which leaves the file's position where the
+        // opener has it.
+        uint64_t hash = kJournalHashStart;
+        char buffer[65536];
+        off_t at = 0;
+        for (;;) {
+            ssize_t n = pread(fd, buffer, sizeof buffer, at);
+            if (n < 0) return;
+            if (n == 0) break;
+            hash = JournalHashMore(hash, buffer, (size_t)n);
+            at += n;
+        }
+        known.size = (int64_t)at;
+        known.modified = modified;
+        known.hash = hash;
+    }
+    NoteFile(name, known.size, known.hash);
 }
 
 // ---------------------------------------------------------------------------
@@ -343,6 +475,7 @@ JournalFrameStep JournalFrameEnd() {
         record.type = JournalRecordType::Frame;
         Add(record);
         ++framesShown;
+        std::lock_guard<std::mutex> hold(writerLock);
         writer.EndBlockIfDue(false);
         return JournalFrameStep::Go;
     }

@@ -40,6 +40,9 @@ void JournalSetEndHandler(void (*end)());
 // the exit code the program should end with: `exitCode`, or 3 when a replay
 // ended short of the recording's end (the reason was said on stderr).
 int JournalFinish(int exitCode);
+// The same from the end-on-signal watchdog's thread, while the main thread
+// may be anywhere: a recording writes its end record and last block.
+int JournalFinishFromWatchdog(int exitCode);
 
 // ---------------------------------------------------------------------------
 // Readings
@@ -61,8 +64,60 @@ enum class JournalChannel : int {
     Http = 5,
     Dialog = 6,
     Program = 7,
+    JoystickOpen = 8,
+    JoystickForce = 9,
+    // No data: the watchdog ended the recording from its own thread here.
+    OutsideEnd = 10,
 };
 bool JournalData(JournalChannel channel, std::string& bytes);
+
+// The bytes of one piece of outside data: integers (zigzag varints) and texts
+// (a varint length, then the bytes), read back in the order they were put.
+class JournalBytes {
+public:
+    JournalBytes() = default;
+    explicit JournalBytes(std::string bytes) : bytes(std::move(bytes)) {}
+    JournalBytes& Int(int64_t value);
+    JournalBytes& Text(const std::string& text);
+    const std::string& Bytes() const { return bytes; }
+    std::string& Bytes() { return bytes; }
+    // Reading: 0 or the empty text past the end or on bytes that do not
+    // decode, and Failed() from then on.
+    int64_t TakeInt();
+    std::string TakeText();
+    bool Failed() const { return failed; }
+
+private:
+    std::string bytes;
+    size_t at = 0;
+    bool failed = false;
+};
+// Replaying: takes the channel's next piece into `bytes` (false when the
+// journal holds none here: the replay has ended). Recording: keeps `bytes`.
+// Otherwise does nothing. The pattern of every source:
+//   if (JournalReplaying()) { take and decode; return the recorded answer; }
+//   live work, inside a JournalQuiet; if (JournalRecording()) keep it.
+bool JournalData(JournalChannel channel, JournalBytes& bytes);
+// The two halves of that pattern. JournalReplayed: false when not replaying;
+// else true with the channel's recorded piece in `bytes` (empty when the
+// replay has ended). JournalKeep: a recording keeps `bytes`.
+bool JournalReplayed(JournalChannel channel, JournalBytes& bytes);
+void JournalKeep(JournalChannel channel, JournalBytes& bytes);
+// Replaying: the recorded piece did not decode as its source wrote it; says
+// so and ends the replay (exit code 3).
+void JournalDataUnreadable();
+// Doubles travel as their bits.
+inline int64_t JournalDoubleBits(double value) {
+    int64_t bits;
+    static_assert(sizeof bits == sizeof value, "a double is 64 bits");
+    __builtin_memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+inline double JournalBitsDouble(int64_t bits) {
+    double value;
+    __builtin_memcpy(&value, &bits, sizeof value);
+    return value;
+}
 // Whether the journal is recording or replaying this thread's readings (a
 // caller that replays a whole result skips its live work when replaying).
 bool JournalRecording();
@@ -79,6 +134,10 @@ struct JournalQuiet {
 // A file the run read: its name, size and hash go into the journal; a replay
 // warns once per name when the file it reads differs. Null data: missing.
 void JournalFileRead(const std::string& name, const void* data, size_t size);
+// The same for a file opened for reading: its size and hash are taken from
+// the open descriptor without moving it, hashed once per name, size and
+// modification time in a run. Missing: fd < 0.
+void JournalFileOpened(const char* name, int fd);
 
 // ---------------------------------------------------------------------------
 // Frames

@@ -3,6 +3,8 @@
 // length then the bytes.
 #include "platform/journal_format.h"
 
+#include "platform/journal.h"
+
 #include <cstring>
 
 // ---------------------------------------------------------------------------
@@ -145,12 +147,13 @@ uint32_t JournalCrc32(const void* data, size_t size) {
     return crc ^ 0xFFFFFFFFu;
 }
 
-uint64_t JournalHash(const void* data, size_t size) {
-    uint64_t hash = 1469598103934665603ull;
+uint64_t JournalHashMore(uint64_t hash, const void* data, size_t size) {
     const uint8_t* p = (const uint8_t*)data;
     for (size_t i = 0; i < size; ++i) hash = (hash ^ p[i]) * 1099511628211ull;
     return hash;
 }
+
+uint64_t JournalHash(const void* data, size_t size) { return JournalHashMore(kJournalHashStart, data, size); }
 
 void JournalEncode(const JournalRecord& record, std::string& out) {
     out += (char)(uint8_t)record.type;
@@ -306,4 +309,41 @@ void JournalWriter::Close() {
     EndBlockIfDue(true);
     std::fclose(file);
     file = nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// The bytes of one piece of outside data (declared in journal.h)
+
+JournalBytes& JournalBytes::Int(int64_t value) {
+    PutVarint(bytes, Zigzag(value));
+    return *this;
+}
+
+JournalBytes& JournalBytes::Text(const std::string& text) {
+    PutText(bytes, text);
+    return *this;
+}
+
+int64_t JournalBytes::TakeInt() {
+    if (failed) return 0;
+    Reader in{(const uint8_t*)bytes.data(), bytes.size(), at};
+    int64_t value = in.Signed();
+    if (!in.ok) {
+        failed = true;
+        return 0;
+    }
+    at = in.at;
+    return value;
+}
+
+std::string JournalBytes::TakeText() {
+    if (failed) return std::string();
+    Reader in{(const uint8_t*)bytes.data(), bytes.size(), at};
+    std::string text = in.Text(bytes.size());
+    if (!in.ok) {
+        failed = true;
+        return std::string();
+    }
+    at = in.at;
+    return text;
 }

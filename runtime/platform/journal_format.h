@@ -109,3 +109,6 @@ private:
 uint32_t JournalCrc32(const void* data, size_t size);
 // The hash a File record carries: 64-bit FNV-1a of the file's bytes.
 uint64_t JournalHash(const void* data, size_t size);
+// The same hash taken piece by piece: start from kJournalHashStart.
+constexpr uint64_t kJournalHashStart = 1469598103934665603ull;
+uint64_t JournalHashMore(uint64_t hash, const void* data, size_t size);

@@ -1,5 +1,8 @@
 // Joysticks and force feedback of the layer: devices opened by index, read by
 // polling, constant forces through the haptic service; virtual joysticks for tests.
+// Every answer a device gives goes through the journal: a replay reads the
+// recording's and touches no device.
+#include "platform/journal.h"
 #include "platform/platform.h"
 #include "platform/sdl_input_internal.h"
 
@@ -81,6 +84,69 @@ static bool ReadSdl(SDL_Joystick* joystick, PlatformJoystickState& state) {
     return true;
 }
 
+static void PutState(JournalBytes& data, const PlatformJoystickState& state) {
+    for (int32_t axis : state.axes) data.Int(axis);
+    for (int32_t slider : state.sliders) data.Int(slider);
+    for (int32_t hat : state.hats) data.Int(hat);
+    uint32_t down = 0;
+    for (int i = 0; i < 32; ++i)
+        if (state.buttons[i]) down |= 1u << i;
+    data.Int(down);
+}
+
+static void TakeState(JournalBytes& data, PlatformJoystickState& state) {
+    for (int32_t& axis : state.axes) axis = (int32_t)data.TakeInt();
+    for (int32_t& slider : state.sliders) slider = (int32_t)data.TakeInt();
+    for (int32_t& hat : state.hats) hat = (int32_t)data.TakeInt();
+    uint32_t down = (uint32_t)data.TakeInt();
+    for (int i = 0; i < 32; ++i) state.buttons[i] = (down >> i & 1) ? 0x80 : 0;
+}
+
+// A reading, live or from the journal: false when the device is gone.
+static bool Read(SDL_Joystick* joystick, bool absent, PlatformJoystickState& state) {
+    JournalBytes data;
+    if (JournalReplayed(JournalChannel::JoystickRead, data)) {
+        bool present = data.TakeInt() != 0;
+        PlatformJoystickState read;
+        if (present) TakeState(data, read);
+        if (data.Failed()) JournalDataUnreadable();
+        if (present) state = read;
+        return present;
+    }
+    bool present = !absent && ReadSdl(joystick, state);
+    data.Int(present ? 1 : 0);
+    if (present) PutState(data, state);
+    JournalKeep(JournalChannel::JoystickRead, data);
+    return present;
+}
+
+// Answers that are one number or one text.
+static int64_t JournaledNumber(JournalChannel channel, int64_t (*live)(void*), void* context) {
+    JournalBytes data;
+    if (JournalReplayed(channel, data)) {
+        int64_t value = data.TakeInt();
+        if (data.Failed()) JournalDataUnreadable();
+        return value;
+    }
+    int64_t value = live(context);
+    data.Int(value);
+    JournalKeep(channel, data);
+    return value;
+}
+
+static std::string JournaledName(const char* (*live)(void*), void* context) {
+    JournalBytes data;
+    if (JournalReplayed(JournalChannel::JoystickName, data)) {
+        std::string name = data.TakeText();
+        if (data.Failed()) JournalDataUnreadable();
+        return name;
+    }
+    const char* name = live(context);
+    data.Text(name ? name : "");
+    JournalKeep(JournalChannel::JoystickName, data);
+    return name ? name : "";
+}
+
 static SDL_Joystick* Virtual(int id) {
     return id >= 0 && id < (int)virtuals.size() ? virtuals[id] : nullptr;
 }
@@ -89,17 +155,29 @@ static SDL_Joystick* Virtual(int id) {
 // Public
 
 int PlatformJoystickCount() {
-    if (!JoysticksUp()) return 0;
-    int n = SDL_NumJoysticks();
-    return n > 0 ? n : 0;
+    int64_t n = JournaledNumber(
+        JournalChannel::JoystickCount,
+        [](void*) -> int64_t { return JoysticksUp() ? SDL_NumJoysticks() : 0; }, nullptr);
+    return n > 0 && n < 1 << 16 ? (int)n : 0;
 }
 
+// A replay's device holds no joystick: its answers come from the journal.
 PlatformJoystick* PlatformOpenJoystick(int index) {
-    if (!JoysticksUp()) return nullptr;
-    SDL_Joystick* joystick = SDL_JoystickOpen(index);
-    if (!joystick) return nullptr;
+    struct Opening {
+        int index;
+        SDL_Joystick* joystick = nullptr;
+    } opening{index};
+    bool opened = JournaledNumber(
+        JournalChannel::JoystickOpen,
+        [](void* at) -> int64_t {
+            Opening& opening = *(Opening*)at;
+            if (JoysticksUp()) opening.joystick = SDL_JoystickOpen(opening.index);
+            return opening.joystick ? 1 : 0;
+        },
+        &opening) != 0;
+    if (!opened) return nullptr;
     PlatformJoystick* device = new PlatformJoystick();
-    device->joystick = joystick;
+    device->joystick = opening.joystick;
     return device;
 }
 
@@ -111,8 +189,12 @@ void PlatformCloseJoystick(PlatformJoystick* device) {
 }
 
 std::string PlatformJoystickInstanceName(PlatformJoystick* device) {
-    const char* name = device ? SDL_JoystickName(device->joystick) : nullptr;
-    return name ? name : "";
+    return JournaledName(
+        [](void* at) -> const char* {
+            PlatformJoystick* device = (PlatformJoystick*)at;
+            return device && device->joystick ? SDL_JoystickName(device->joystick) : nullptr;
+        },
+        device);
 }
 
 // SDL knows one name per device; it serves as the product name too.
@@ -121,29 +203,39 @@ std::string PlatformJoystickProductName(PlatformJoystick* device) {
 }
 
 std::string PlatformJoystickIndexName(int index) {
-    if (!JoysticksUp()) return std::string();
-    const char* name = SDL_JoystickNameForIndex(index);
-    return name ? name : "";
+    return JournaledName(
+        [](void* at) -> const char* { return JoysticksUp() ? SDL_JoystickNameForIndex(*(int*)at) : nullptr; },
+        &index);
 }
 
 bool PlatformReadJoystick(PlatformJoystick* device, PlatformJoystickState& state) {
-    return device && ReadSdl(device->joystick, state);
+    return device && Read(device->joystick, false, state);
 }
 
 bool PlatformReadJoystickIndex(int index, PlatformJoystickState& state) {
-    if (index < 0 || index >= 16 || !JoysticksUp()) return false;
+    if (index < 0 || index >= 16) return false;
+    if (JournalReplaying()) return Read(nullptr, true, state);
+    if (!JoysticksUp()) return Read(nullptr, true, state);
     if (indexed[index] && !SDL_JoystickGetAttached(indexed[index])) {
         SDL_JoystickClose(indexed[index]);
         indexed[index] = nullptr;
     }
     if (!indexed[index]) {
-        if (index >= SDL_NumJoysticks()) return false;
+        if (index >= SDL_NumJoysticks()) return Read(nullptr, true, state);
         indexed[index] = SDL_JoystickOpen(index);
     }
-    return ReadSdl(indexed[index], state);
+    return Read(indexed[index], false, state);
 }
 
+static bool HasForce(PlatformJoystick* device);
+
 bool PlatformJoystickHasForce(PlatformJoystick* device) {
+    return JournaledNumber(
+        JournalChannel::JoystickForce, [](void* at) -> int64_t { return HasForce((PlatformJoystick*)at); },
+        device) != 0;
+}
+
+static bool HasForce(PlatformJoystick* device) {
     if (!device || !device->joystick) return false;
     if (!device->haptic) {
         if (!SDL_WasInit(SDL_INIT_HAPTIC) && SDL_InitSubSystem(SDL_INIT_HAPTIC) != 0) return false;
@@ -154,8 +246,24 @@ bool PlatformJoystickHasForce(PlatformJoystick* device) {
     return (SDL_HapticQuery(device->haptic) & SDL_HAPTIC_CONSTANT) != 0;
 }
 
+static bool PlayForce(PlatformJoystick* device, int dx, int dy, int level, int durationMs);
+
 bool PlatformJoystickPlayForce(PlatformJoystick* device, int dx, int dy, int level, int durationMs) {
-    if (!PlatformJoystickHasForce(device)) return false;
+    struct Force {
+        PlatformJoystick* device;
+        int dx, dy, level, durationMs;
+    } force{device, dx, dy, level, durationMs};
+    return JournaledNumber(
+        JournalChannel::JoystickForce,
+        [](void* at) -> int64_t {
+            Force& f = *(Force*)at;
+            return PlayForce(f.device, f.dx, f.dy, f.level, f.durationMs);
+        },
+        &force) != 0;
+}
+
+static bool PlayForce(PlatformJoystick* device, int dx, int dy, int level, int durationMs) {
+    if (!HasForce(device)) return false;
     SDL_Haptic* haptic = device->haptic;
     SDL_HapticStopAll(haptic);
     if (device->effect >= 0) SDL_HapticDestroyEffect(haptic, device->effect);
