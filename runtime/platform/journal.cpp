@@ -39,6 +39,9 @@ static std::atomic<bool> replayStopped{false};   // the replay could go no furth
 static std::atomic<int64_t> recordedExitCode{0};
 static uint64_t recordedFrequency = 0;
 static std::set<std::string> filesWarned;
+// False for a replayed journal of version 1, which kept no outside data and
+// no file opens: those are then live.
+static bool dataJournaled = true;
 
 // Files hashed in this run, by name: the size and modification time the hash
 // was taken at.
@@ -251,6 +254,7 @@ bool JournalStartReplay(const char* path, const JournalReplaySettings& wanted, s
         return false;
     }
     settings = wanted;
+    dataJournaled = image.version >= 2;
     mode = JournalMode::Replay;
     mainThread = std::this_thread::get_id();
     paceStart = PlatformCounter();
@@ -357,7 +361,7 @@ uint32_t JournalSeed(uint32_t live) {
 }
 
 bool JournalData(JournalChannel channel, std::string& bytes) {
-    if (!Active()) return mode != JournalMode::Replay;
+    if (!Active() || !dataJournaled) return mode != JournalMode::Replay;
     JournalRecord record;
     if (mode == JournalMode::Record) {
         record.type = JournalRecordType::Data;
@@ -396,7 +400,7 @@ void JournalDataUnreadable() {
 }
 
 bool JournalRecording() { return mode == JournalMode::Record && Active(); }
-bool JournalReplaying() { return mode == JournalMode::Replay && Active(); }
+bool JournalReplaying() { return mode == JournalMode::Replay && dataJournaled && Active(); }
 
 JournalQuiet::JournalQuiet() {
     if (std::this_thread::get_id() == mainThread) ++quietDepth;
@@ -431,7 +435,7 @@ static void NoteFile(const std::string& name, int64_t liveSize, uint64_t liveHas
 }
 
 void JournalFileOpened(const char* name, int fd) {
-    if (!Active() || !name) return;
+    if (!Active() || !dataJournaled || !name) return;
     if (fd < 0) {
         JournalFileRead(name, nullptr, 0);
         return;

@@ -202,10 +202,10 @@ bool JournalParse(const uint8_t* data, size_t size, JournalImage& image) {
         return false;
     }
     image.version = GetU32(data + 8);
-    if (image.version != kJournalVersion) {
+    if (image.version < kJournalOldestVersion || image.version > kJournalVersion) {
         image.whole = false;
-        image.problem = "journal of version " + std::to_string(image.version) + "; this program reads version " +
-                        std::to_string(kJournalVersion);
+        image.problem = "journal of version " + std::to_string(image.version) + "; this program reads versions " +
+                        std::to_string(kJournalOldestVersion) + " to " + std::to_string(kJournalVersion);
         return false;
     }
     size_t at = kJournalHeaderBytes;

@@ -13,7 +13,10 @@
 #include <vector>
 
 constexpr char kJournalMagic[8] = {'R', 'e', 'V', 'e', 'v', 'J', 'n', 'l'};
-constexpr uint32_t kJournalVersion = 1;
+// Version 2 journals the outside data a script receives and the files it
+// opens; a version 1 journal is still read, and replays those live.
+constexpr uint32_t kJournalVersion = 2;
+constexpr uint32_t kJournalOldestVersion = 1;
 constexpr size_t kJournalHeaderBytes = 12;           // magic + version
 constexpr uint32_t kJournalMaxBlock = 64u << 20;     // larger lengths are damage
 constexpr size_t kJournalEventInts = 8;

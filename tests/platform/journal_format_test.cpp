@@ -139,7 +139,7 @@ TEST(JournalFormat, ForeignFilesAreRefusedWithTheirReason) {
     std::string dir = UseScratchTempDirectory();
     std::string good = WriteSample(dir);
     std::string otherVersion = good;
-    otherVersion[8] = 2;
+    otherVersion[8] = 3;
     const struct {
         const char* name;
         std::string bytes;
@@ -148,7 +148,7 @@ TEST(JournalFormat, ForeignFilesAreRefusedWithTheirReason) {
         {"empty file", "", "not a journal"},
         {"header cut", good.substr(0, 10), "not a journal"},
         {"other magic", "PNG\x89" + good.substr(4), "not a journal"},
-        {"other version", otherVersion, "version 2"},
+        {"other version", otherVersion, "version 3"},
     };
     for (const auto& c : cases) {
         bool accepted = true;
