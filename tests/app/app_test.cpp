@@ -166,8 +166,10 @@ TEST_F(Program, RelativeScriptPathIsTakenFromTheStartDirectory) {
     EXPECT_NE(run.out.find("ran here"), std::string::npos);
 }
 
+// A script there at start-up that goes away later: the frames go on.
 TEST_F(Program, MissingScriptLeavesFramesRunningAndSaysSoOnce) {
-    ProgramRun run = Start("--frames 4 --script '" + dir + "absent.lua'");
+    std::string script = WriteScript("absent.lua", "Lua_Filedelete('absent.lua')\n");
+    ProgramRun run = Start("--frames 4 --script '" + script + "'");
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(Count(run.err, "absent.lua"), 1) << run.err;
 }
@@ -199,12 +201,19 @@ TEST_F(Program, OnlyTheChosenLibrariesAreOpen) {
                                      "local registry, names = debug.getregistry(), {}\n"
                                      "for name in pairs(registry._LOADED) do names[#names + 1] = name end\n"
                                      "table.sort(names)\n"
-                                     "print('loaded', table.concat(names, ' '), type(registry._PRELOAD))\n");
+                                     "print('loaded', table.concat(names, ' '), next(registry._PRELOAD))\n"
+                                     // require's table holds no loader of C code, nor search paths.
+                                     "names = {}\n"
+                                     "for name in pairs(package) do names[#names + 1] = name end\n"
+                                     "table.sort(names)\n"
+                                     "print('package', table.concat(names, ' '), package.loaded == registry._LOADED)\n");
     ProgramRun run = Start("--frames 1 --script '" + script + "'");
-    EXPECT_NE(run.out.find("table\ttable\ttable\ttable\tfunction\tnil\tnil\tnil"), std::string::npos)
+    EXPECT_NE(run.out.find("table\ttable\ttable\ttable\tfunction\tnil\tnil\tfunction"), std::string::npos)
         << run.out;
-    EXPECT_NE(run.out.find("more\tnil\tnil\tnil\tnil\tLua 5.1\n"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("loaded\t_G coroutine debug math string table\tnil\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("more\tnil\tnil\tnil\ttable\tLua 5.1\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("loaded\t_G coroutine debug math package string table\tnil\n"), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("package\tloaded preload\ttrue\n"), std::string::npos) << run.out;
 }
 
 // Every library holds the interpreter's functions, no more and no fewer, on
@@ -223,8 +232,8 @@ TEST_F(Program, TheLibrariesHoldTheInterpretersFunctions) {
     ProgramRun run = Start("--frames 1 --script '" + script + "'");
     EXPECT_NE(run.out.find(
                   "_G: _G _VERSION assert collectgarbage coroutine debug dofile error gcinfo getfenv getmetatable "
-                  "ipairs load loadfile loadstring math newproxy next pairs pcall print rawequal rawget rawset "
-                  "select setfenv setmetatable string table tonumber tostring type unpack xpcall\n"
+                  "ipairs load loadfile loadstring math newproxy next package pairs pcall print rawequal rawget rawset "
+                  "require select setfenv setmetatable string table tonumber tostring type unpack xpcall\n"
                   "string: byte char dump find format gfind gmatch gsub len lower match rep reverse sub upper\n"
                   "table: concat foreach foreachi getn insert maxn remove setn sort\n"
                   "math: abs acos asin atan atan2 ceil cos cosh deg exp floor fmod frexp huge ldexp log log10 max "
@@ -425,8 +434,8 @@ TEST_F(Program, BindingsConvertNumbersAndTextsByTheInterpretersRules) {
 }
 
 TEST_F(Program, ScriptFailuresAreReportedWithTheInterpretersTexts) {
-    std::string missing = dir + "absent.lua";
-    ProgramRun run = Start("--frames 1 --script '" + missing + "'");
+    std::string missing = WriteScript("absent.lua", "Lua_Filedelete('absent.lua')\n");
+    ProgramRun run = Start("--frames 2 --script '" + missing + "'");
     EXPECT_NE(run.err.find("revev: script: cannot open " + missing + ": No such file or directory\n"),
               std::string::npos)
         << run.err;
