@@ -7,9 +7,11 @@
 
 #include "core/engine.h"
 #include "end_watch.h"
+#include "error_banner.h"
 #include "files/archive.h"
 #include "gfx2d/gfx2d.h"
 #include "platform/platform.h"
+#include "script_place.h"
 
 // ---------------------------------------------------------------------------
 // State
@@ -54,7 +56,12 @@ static void CountFrame() {
     }
 }
 
-static void CaptureFrame() { frameCaptured = ReadScreenPixels(lastFrame); }
+// Just before each swap: the error banner goes over the script's frame, and
+// the screenshot takes the frame as shown.
+static void BeforePresent() {
+    DrawErrorBanner();
+    if (!screenshotFile.empty()) frameCaptured = ReadScreenPixels(lastFrame);
+}
 
 // Runs at the program's end, whichever way it ends (the runtime's end of
 // program exits the process).
@@ -109,9 +116,11 @@ int RunApplication(const ApplicationOptions& options, const char* commandLine) {
     SetDrawBatching(true);
     frameLimit = options.frames;
     SetFrameHook(CountFrame);
+    EnableErrorBanner(options.errorBanner && !PlatformIsHeadless());
+    SetLoadFailureContext(LoadFailureContext);
+    SetPresentHook(BeforePresent);
     if (!options.screenshot.empty()) {
         screenshotFile = options.screenshot;
-        SetPresentHook(CaptureFrame);
         std::atexit(SaveScreenshot);
     }
     StartEndWatchdog(screenshotFile.empty() ? nullptr : SaveScreenshot);

@@ -20,6 +20,7 @@ struct ApplicationOptions {
     size_t luaMemoryLimit = kDefaultLuaMemoryLimit;  // bytes the script's Lua may hold; 0: no limit
     std::string workFolder;   // the folder to work in instead of the script's (a packed game's)
     std::string dataArchive;  // the data archive instead of start-up's records; empty: those
+    bool errorBanner = true;  // in a window, the script's last error over the frame
 };
 
 // `revev GAME` (game_start.cpp): a folder runs its main.lua as --script does;

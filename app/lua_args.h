@@ -64,10 +64,10 @@ struct LuaBinding {
 };
 
 // The two ways a binding is called, each with the binding itself as the
-// closure's first upvalue. Both look for a request to end on entry and mark
-// the main thread as inside a binding (end_watch.h); the flushing one also
-// draws what is queued first, so that nothing a binding does to the GL can
-// come between queued quads.
+// closure's first upvalue and its name as the second. Both look for a
+// request to end on entry and mark the main thread as inside a binding
+// (end_watch.h); the flushing one also draws what is queued first, so that
+// nothing a binding does to the GL can come between queued quads.
 int QueueingBinding(lua_State* L);
 int FlushingBinding(lua_State* L);
 
@@ -75,7 +75,9 @@ int FlushingBinding(lua_State* L);
 inline void RegisterBindingTable(lua_State* L, const LuaBinding* table) {
     for (; table->name; ++table) {
         lua_pushcfunction(L, table->function);
-        lua_pushcclosure(L, table->queuesDrawing ? QueueingBinding : FlushingBinding, 1);
+        // The name, for the report of a failed load (script_place.h).
+        lua_pushlightuserdata(L, const_cast<char*>(table->name));
+        lua_pushcclosure(L, table->queuesDrawing ? QueueingBinding : FlushingBinding, 2);
         lua_setfield(L, LUA_GLOBALSINDEX, table->name);
     }
 }

@@ -4,9 +4,11 @@
 #include "end_watch.h"
 #include "gfx2d/gfx2d.h"
 #include "lua_args.h"
+#include "script_place.h"
 
 int QueueingBinding(lua_State* L) {
     lua_CFunction binding = lua_tocfunction(L, lua_upvalueindex(1));
+    bindingState = L;
     EnterBinding();
     int results = binding(L);
     LeaveBinding();
@@ -15,6 +17,7 @@ int QueueingBinding(lua_State* L) {
 
 int FlushingBinding(lua_State* L) {
     lua_CFunction binding = lua_tocfunction(L, lua_upvalueindex(1));
+    bindingState = L;
     EnterBinding();
     FlushDrawBatch();
     int results = binding(L);

@@ -26,6 +26,7 @@ static void Usage() {
                  "                     with FILE's folder as the current directory\n"
                  "  --screenshot FILE  save the last frame shown (.png or BMP) at the end\n"
                  "  --memory MIB       memory the script's Lua may hold (default 2048; 0: no limit)\n"
+                 "  --no-error-banner  do not show the script's last error over the frame\n"
                  "  --record FILE      write a journal of the run's input, clock and outside data\n"
                  "  --replay FILE      run again from a journal instead of live input\n"
                  "  --replay-speed N   replay pace: 1 as recorded, 2 twice as fast, max: no pacing\n"
@@ -102,6 +103,8 @@ int main(int argc, char** argv) {
         } else if (std::strcmp(arg, "--script") == 0 && hasValue) {
             options.script = FromStartDirectory(argv[++i]);
             options.scriptFolderIsCurrent = true;
+        } else if (std::strcmp(arg, "--no-error-banner") == 0) {
+            options.errorBanner = false;
         } else if (std::strcmp(arg, "--screenshot") == 0 && hasValue) {
             options.screenshot = FromStartDirectory(argv[++i]);
         } else if (std::strcmp(arg, "--memory") == 0 && hasValue) {

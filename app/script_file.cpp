@@ -17,26 +17,72 @@ extern "C" {
 
 #include "application.h"
 #include "end_watch.h"
+#include "error_banner.h"
 #include "lua_convert.h"
+#include "script_place.h"
 
 // ---------------------------------------------------------------------------
 // State
 
 static std::set<std::string> reportedErrors;
 
+// The script's own frames at the last run error, taken by the message
+// handler while the stack still holds them.
+static std::string errorTraceback;
+
 // ---------------------------------------------------------------------------
 // Internal helpers
 
-static void ReportText(const std::string& text) {
+static void ReportText(const std::string& text, const std::string& traceback = std::string()) {
     // A broken script fails every frame; report each distinct failure once.
     if (reportedErrors.size() < 1000 && reportedErrors.insert(text).second)
-        std::fprintf(stderr, "revev: script: %s\n", text.c_str());
+        std::fprintf(stderr, "revev: script: %s\n%s", text.c_str(), traceback.c_str());
+    ShowErrorBanner(text, traceback);
 }
 
-static void ReportScriptError(lua_State* L) {
+static void ReportScriptError(lua_State* L, const std::string& traceback = std::string()) {
     LuaText message;
-    ReportText(ToLuaText(L, -1, message) ? std::string(message.text, message.length)
-                                         : "(error object is not a string)");
+    ReportText(ToLuaText(L, -1, message) ? ScriptMessage(std::string(message.text, message.length))
+                                         : "(error object is not a string)",
+               traceback);
+}
+
+// The message handler of the chunk's call: notes the traceback and leaves
+// the message as it is. It allocates nothing of Lua's, so it cannot fail
+// when the script has used up its memory (a memory error never reaches it).
+static int TraceError(lua_State* L) {
+    try {
+        errorTraceback = ScriptTraceback(L, 1);
+    } catch (...) {
+        errorTraceback.clear();
+    }
+    return 1;
+}
+
+// Registry key of the message handler, made once so that a run allocates
+// nothing to push it.
+static char handlerKey;
+
+static int StoreHandler(lua_State* L) {
+    lua_pushlightuserdata(L, &handlerKey);
+    lua_pushcfunction(L, TraceError);
+    lua_rawset(L, LUA_REGISTRYINDEX);
+    return 0;
+}
+
+// Pushes the message handler; false (nothing pushed) when it could not be made.
+static bool PushHandler(lua_State* L) {
+    lua_pushlightuserdata(L, &handlerKey);
+    lua_rawget(L, LUA_REGISTRYINDEX);
+    if (lua_isfunction(L, -1)) return true;
+    lua_pop(L, 1);
+    if (lua_cpcall(L, StoreHandler, nullptr) != 0) {
+        lua_pop(L, 1);
+        return false;
+    }
+    lua_pushlightuserdata(L, &handlerKey);
+    lua_rawget(L, LUA_REGISTRYINDEX);
+    return true;
 }
 
 // Reads the whole file as the interpreter's file loader does, with its error
@@ -64,8 +110,10 @@ static bool ReadScript(const char* path, std::string& source, std::string& error
 
 // Compiles the source as the interpreter's file loader does: a first line
 // starting with '#' is skipped but still counted, so that line numbers hold.
+// The chunk is named from the script's folder, so that messages say
+// "main.lua:6" rather than a long path cut at the front.
 static int CompileScript(lua_State* L, const std::string& source, const char* path) {
-    std::string chunkName = std::string("@") + path;
+    std::string chunkName = "@" + ScriptFileName((std::string("@") + path).c_str());
     if (!source.empty() && source[0] == '#') {
         size_t lineEnd = source.find('\n');
         std::string rest = lineEnd == std::string::npos ? std::string() : source.substr(lineEnd);
@@ -154,6 +202,7 @@ void ReportScriptErrorText(const char* text) { ReportText(text); }
 
 void RunScriptFile(lua_State* L, const char* path) {
     int top = lua_gettop(L);
+    SetScriptFolder(path);
     std::string source, error;
     const bool read = ReadScript(path, source, error);
     bool ready = read && PushCachedChunk(L, path, source);
@@ -174,10 +223,18 @@ void RunScriptFile(lua_State* L, const char* path) {
         } else {
             // The chunk is called from here, as a fresh load of it would be,
             // so that what the script sees of its caller does not change.
+            int handler = 0;
+            if (PushHandler(L)) {
+                lua_insert(L, -2);
+                handler = lua_gettop(L) - 1;
+            }
+            errorTraceback.clear();
             EnterScript();
-            const int status = lua_pcall(L, 0, LUA_MULTRET, 0);
+            const int status = lua_pcall(L, 0, LUA_MULTRET, handler);
             LeaveScript();
-            if (status != 0) ReportScriptError(L);
+            bindingState = nullptr;
+            if (status != 0) ReportScriptError(L, errorTraceback);
+            else ClearErrorBanner();
         }
     }
     lua_settop(L, top);

@@ -108,11 +108,15 @@ void LoadFont(const char* file, double fontNumber) {
     if (!store) return;
     const int32_t font = ClampFont(fontNumber);
     engine.currentFont = font;
+    BeginLoad();
     char path[kDataPathMax + 1];
     DataArchive* primary = engine.dataArchives ? &engine.dataArchives[0] : nullptr;
-    bool loaded = ResolveDataFile(primary, file ? file : "", path) &&
-                  LoadIntoSlot(kFirstFontSlot + font, path, store->fontColourKey, false);
-    if (!loaded) InstallBuiltinFont(font);
+    bool found = ResolveDataFile(primary, file ? file : "", path) != 0;
+    if (!found) NoteLoadFailure("no such file");
+    if (found && LoadIntoSlot(kFirstFontSlot + font, path, store->fontColourKey, false)) return;
+    // No name at all is the way to ask for the built-in font.
+    if (file && *file) ReportLoadFailure(file);
+    InstallBuiltinFont(font);
 }
 
 void SetFont(double font) { engine.currentFont = ClampFont(font); }

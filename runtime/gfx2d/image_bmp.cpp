@@ -2,6 +2,7 @@
 // Every length, offset and index is checked against the bytes really present.
 #include <cstring>
 
+#include "core/engine.h"
 #include "files/file_io.h"
 #include "gfx2d/gfx2d.h"
 
@@ -24,6 +25,14 @@ bool PlainBitFields(const uint8_t* data, uint32_t dataOffset) {
            ReadLe32(masks + 8) == 0x000000FFu;
 }
 
+// A BMP of a kind the reader leaves out (compressed, 16 bits, an old header).
+constexpr const char* kUnread = "a BMP of a kind this program does not read";
+
+bool Refuse(const char* reason) {
+    NoteLoadFailure(reason);
+    return false;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -33,8 +42,9 @@ bool ReadBmp(const uint8_t* data, size_t size, int32_t colourKey, ImageBuffer& i
     image.Free();
     if (!data || size < kFileHeaderSize + kInfoHeaderSize) return false;
     if (ReadLe16(data) != 0x4D42) return false;  // "BM"
+    // From here the file is a BMP: each refusal says why.
     const uint32_t dataOffset = ReadLe32(data + 10);
-    if (dataOffset < kFileHeaderSize + kInfoHeaderSize || dataOffset > size) return false;
+    if (dataOffset < kFileHeaderSize + kInfoHeaderSize || dataOffset > size) return Refuse("damaged");
 
     const uint8_t* info = data + kFileHeaderSize;
     const uint32_t headerSize = ReadLe32(info);
@@ -44,21 +54,22 @@ bool ReadBmp(const uint8_t* data, size_t size, int32_t colourKey, ImageBuffer& i
     const uint32_t compression = ReadLe32(info + 16);
 
     // Older, smaller headers lay their fields out differently.
-    if (headerSize < kInfoHeaderSize || headerSize > dataOffset - kFileHeaderSize) return false;
-    if (bitsPerPixel != 8 && bitsPerPixel != 24 && bitsPerPixel != 32) return false;
+    if (headerSize < kInfoHeaderSize || headerSize > dataOffset - kFileHeaderSize)
+        return Refuse(headerSize < kInfoHeaderSize ? kUnread : "damaged");
+    if (bitsPerPixel != 8 && bitsPerPixel != 24 && bitsPerPixel != 32) return Refuse(kUnread);
     if (compression != kPlainRgb &&
         !(compression == kBitFields && bitsPerPixel == 32 && PlainBitFields(data, dataOffset)))
-        return false;
-    if (width <= 0 || rawHeight == 0 || rawHeight == INT32_MIN) return false;
+        return Refuse(kUnread);
+    if (width <= 0 || rawHeight == 0 || rawHeight == INT32_MIN) return Refuse("damaged");
     // A negative height marks rows stored top-down.
     const bool topDown = rawHeight < 0;
     const int32_t height = topDown ? -rawHeight : rawHeight;
-    if (width > kLargestImageSide || height > kLargestImageSide) return false;
-    if ((int64_t)width * height > kLargestImagePixels) return false;
+    if (width > kLargestImageSide || height > kLargestImageSide) return Refuse("too large");
+    if ((int64_t)width * height > kLargestImagePixels) return Refuse("too large");
 
     const uint64_t bytesPerPixel = bitsPerPixel / 8;
     const uint64_t stride = ((uint64_t)width * bytesPerPixel + 3) & ~(uint64_t)3;
-    if (stride * (uint64_t)height > size - dataOffset) return false;
+    if (stride * (uint64_t)height > size - dataOffset) return Refuse("damaged");
 
     // The palette lies between the information header and the pixel data.
     const uint8_t* palette = info + headerSize;
@@ -78,7 +89,7 @@ bool ReadBmp(const uint8_t* data, size_t size, int32_t colourKey, ImageBuffer& i
                 uint32_t index = in[x];
                 if (index >= paletteEntries) {
                     image.Free();
-                    return false;
+                    return Refuse("damaged");
                 }
                 const uint8_t* entry = palette + index * 4;
                 blue = entry[0];

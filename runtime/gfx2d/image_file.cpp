@@ -2,6 +2,7 @@
 // offered to the BMP reader and, when that refuses it, to the PNG reader.
 #include <new>
 
+#include "core/engine.h"
 #include "files/file_io.h"
 #include "gfx2d/gfx2d.h"
 
@@ -14,12 +15,18 @@ constexpr int64_t kLargestImageFile = (int64_t)1 << 30;
 
 static bool ReadWholeFile(const char* path, std::vector<uint8_t>& bytes) {
     FILE* file = OpenForReading(path);
-    if (!file) return false;
+    if (!file) {
+        NoteLoadFailure("cannot be opened");
+        return false;
+    }
     int64_t length = FileLength(file);
     bool read = length > 0 && length <= kLargestImageFile;
+    if (length == 0) NoteLoadFailure("empty file");
+    else if (!read) NoteLoadFailure("too large");
     if (read) {
         bytes.resize((size_t)length);
         read = ReadExact(file, bytes.data(), bytes.size());
+        if (!read) NoteLoadFailure("cannot be read");
     }
     std::fclose(file);
     return read;
@@ -36,8 +43,12 @@ bool LoadImage(const char* path, int32_t colourKey, ImageBuffer& image) {
         std::vector<uint8_t> bytes;
         if (!ReadWholeFile(path, bytes)) return false;
         if (ReadBmp(bytes.data(), bytes.size(), colourKey, image)) return true;
-        return ReadPng(bytes.data(), bytes.size(), path, colourKey, image);
+        if (ReadPng(bytes.data(), bytes.size(), path, colourKey, image)) return true;
+        // The readers note what they found wrong in a file of their kind.
+        NoteLoadFailure("not a picture this program reads");
+        return false;
     } catch (const std::bad_alloc&) {
+        NoteLoadFailure("too large for the memory at hand");
         image.Free();
         return false;
     }

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <new>
 
+#include "core/engine.h"
 #include "gfx2d/gfx2d.h"
 
 // ---------------------------------------------------------------------------
@@ -33,6 +34,12 @@ void ReadFromMemory(png_structp png, png_bytep out, png_size_t count) {
     source->at += count;
 }
 
+// A PNG of a kind the reader does not take.
+bool Unread() {
+    NoteLoadFailure("a PNG of a kind this program does not read");
+    return false;
+}
+
 // libpng's own messages are not shown: the reader's two messages are its only output.
 void Fail(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 void Ignore(png_structp, png_const_charp) {}
@@ -43,7 +50,11 @@ void Ignore(png_structp, png_const_charp) {}
 // out of here. False on any failure.
 bool Decode(png_structp png, png_infop info, size_t fileSize, const char* name, ImageBuffer* image,
             std::vector<png_bytep>* rowPointers, int* channels) {
-    if (setjmp(png_jmpbuf(png))) return false;
+    // libpng jumps here on a broken stream and on a picture past the limits.
+    if (setjmp(png_jmpbuf(png))) {
+        NoteLoadFailure("damaged, or larger than this program reads");
+        return false;
+    }
     png_set_user_limits(png, kLargestImageSide, kLargestImageSide);
     png_read_info(png, info);
 
@@ -52,7 +63,14 @@ bool Decode(png_structp png, png_infop info, size_t fileSize, const char* name, 
     const uint64_t rawBits = (uint64_t)png_get_image_width(png, info) * png_get_channels(png, info) * depth;
     const uint64_t rawBytes = ((rawBits + 7) / 8) * png_get_image_height(png, info);
     const uint64_t pixels = (uint64_t)png_get_image_width(png, info) * png_get_image_height(png, info);
-    if (pixels > (uint64_t)kLargestImagePixels || rawBytes > kLargestInflation * (uint64_t)fileSize) return false;
+    if (pixels > (uint64_t)kLargestImagePixels) {
+        NoteLoadFailure("too large");
+        return false;
+    }
+    if (rawBytes > kLargestInflation * (uint64_t)fileSize) {
+        NoteLoadFailure("damaged");
+        return false;
+    }
 
     if (colourType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
     if (colourType == PNG_COLOR_TYPE_GRAY && depth < 8) png_set_expand_gray_1_2_4_to_8(png);
@@ -63,24 +81,24 @@ bool Decode(png_structp png, png_infop info, size_t fileSize, const char* name, 
     png_read_update_info(png, info);
 
     *channels = png_get_channels(png, info);
-    if (*channels != 1 && *channels != 3 && *channels != 4) return false;
+    if (*channels != 1 && *channels != 3 && *channels != 4) return Unread();
     if (png_get_bit_depth(png, info) != 8) {
         std::printf("File %s has bit depth %d.\n", name, png_get_bit_depth(png, info));
         std::printf("Only bit depth of 8 is supported.\n");
-        return false;
+        return Unread();
     }
     const int updatedType = png_get_color_type(png, info);
     if (updatedType != PNG_COLOR_TYPE_GRAY && updatedType != PNG_COLOR_TYPE_RGB &&
         updatedType != PNG_COLOR_TYPE_RGB_ALPHA) {
         std::printf("File %s has unsupported color type.\n", name);
         std::printf("Types GRAY, RGB and RGB_ALPHA are supported.\n");
-        return false;
+        return Unread();
     }
 
     const uint32_t width = png_get_image_width(png, info);
     const uint32_t height = png_get_image_height(png, info);
     const size_t rowBytes = png_get_rowbytes(png, info);
-    if (width == 0 || height == 0 || rowBytes != (size_t)width * (size_t)*channels) return false;
+    if (width == 0 || height == 0 || rowBytes != (size_t)width * (size_t)*channels) return Unread();
     image->width = (int32_t)width;
     image->height = (int32_t)height;
     image->pixels.assign((size_t)width * height * 4, 0);
@@ -136,6 +154,7 @@ bool ReadPng(const uint8_t* data, size_t size, const char* name, int32_t colourK
     try {
         decoded = Decode(png, info, size, name ? name : "", &image, &rowPointers, &channels);
     } catch (const std::bad_alloc&) {
+        NoteLoadFailure("too large for the memory at hand");
         decoded = false;
     }
     png_destroy_read_struct(&png, &info, nullptr);

@@ -85,9 +85,12 @@ static double LoadSpriteWithKey(const char* file, double slotNumber, int32_t key
     int32_t slot = TruncateToInt(slotNumber);
     if (!IsSpriteSlot(slot) || !ActiveSpriteStore()) return 0.0;
     FreeSprite(slot);
+    BeginLoad();
     char path[kDataPathMax + 1];
-    if (!Resolve(file, path)) return 0.0;
-    return LoadIntoSlot(slot, path, key, normalMap);
+    if (!Resolve(file, path)) NoteLoadFailure("no such file");
+    else if (LoadIntoSlot(slot, path, key, normalMap)) return 1.0;
+    ReportLoadFailure(file);
+    return 0.0;
 }
 
 // ---------------------------------------------------------------------------
@@ -140,6 +143,7 @@ int LoadIntoSlot(int32_t slot, const char* path, int32_t colourKey, bool normalM
                              : UploadWholeImage(image, &store->plainTexture[slot], &store->mipTexture[slot],
                                                 normalMap, false, &made);
     if (!uploaded) {
+        NoteLoadFailure("too large for the memory at hand");
         FreeSprite(slot);
         return 0;
     }
@@ -172,6 +176,7 @@ int LoadTiledImage(int32_t record, const char* path) {
         for (int32_t left = 0; left < width; left += tile, ++column) {
             int entry = column * kTilesPerSide + rows;
             if (!UploadImage(image, left, top, tile, tile, &tiles.texture[entry], nullptr, false, false)) {
+                NoteLoadFailure("too large for the memory at hand");
                 FreeRecordIn(*store, record, GlReady());
                 return 0;
             }
@@ -202,11 +207,15 @@ double LoadNormalMap(const char* file, double slot) {
 
 void LoadBmp(const char* file) {
     if (!ActiveSpriteStore()) return;
+    BeginLoad();
     char path[kDataPathMax + 1];
-    if (Resolve(file, path) && LoadTiledImage(0, path)) {
+    if (!Resolve(file, path)) {
+        NoteLoadFailure("no such file");
+    } else if (LoadTiledImage(0, path)) {
         DrawTiledImage(0);
         return;
     }
+    ReportLoadFailure(file);
     FreeTiledImage(0);
     if (GlReady()) glClear(GL_COLOR_BUFFER_BIT);
 }

@@ -192,6 +192,9 @@ bool LoadObjectFromBytes(MeshObject& object, const uint8_t* data, size_t size, b
         noMemory = true;
     }
     if (result == Parse::kOk && !noMemory) return true;
+    if (noMemory) NoteLoadFailure("too large for the memory at hand");
+    else if (result == Parse::kWrongVersion) NoteLoadFailure("an object file of a version this program does not read");
+    else NoteLoadFailure(binary ? "a damaged object file" : "not an object file, or a damaged one");
     ClearObject(object, true);
     LogObjectLoadFailure(result == Parse::kWrongVersion ? "Wrong .ddd version." : nullptr, noMemory,
                          logName);

@@ -14,6 +14,19 @@
 static void (*slotReleaseHook)(ObjectSlot& slot) = nullptr;
 
 // ---------------------------------------------------------------------------
+// Internal helpers
+
+static const char* const kNoMemory = "too large for the memory at hand";
+
+// Reports the failed load of `name` (the reason noted first stands) and
+// returns the load's result.
+static int Failed(const char* name, const char* reason) {
+    NoteLoadFailure(reason);
+    ReportLoadFailure(name);
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
 // Public
 
 void SetObjectSlotReleaseHook(void (*hook)(ObjectSlot& slot)) { slotReleaseHook = hook; }
@@ -30,34 +43,39 @@ void ClearObjectSlot(ObjectSlot& slot) {
 int LoadObjectSlot(ObjectSlot& slot, const char* name) {
     ClearObjectSlot(slot);
     if (!name) name = "";
+    BeginLoad();
     char path[kDataPathMax + 1];
     const char* readFrom = name;
     if (engine.dataArchives) {
-        if (!ResolveDataFile(&engine.dataArchives[0], name, path)) path[0] = 0;
+        if (!ResolveDataFile(&engine.dataArchives[0], name, path)) {
+            path[0] = 0;
+            NoteLoadFailure("no such file");
+        }
         readFrom = path;
     }
     std::vector<uint8_t> bytes;
     ObjectFileRead read = ReadObjectFile(readFrom, bytes);
     if (read != ObjectFileRead::kRead) {
         LogObjectLoadFailure(nullptr, read == ObjectFileRead::kNoMemory, name);
-        return 0;
+        return Failed(name, read == ObjectFileRead::kNoMemory ? kNoMemory : "cannot be read");
     }
     if (bytes.size() >= 4 && std::memcmp(bytes.data(), ";DDW", 4) == 0) {
         const SpriteStore* store = ActiveSpriteStore();
-        return LoadSceneFile(slot, name, readFrom, store ? store->spriteColourKey : kDefaultSpriteColourKey);
+        if (LoadSceneFile(slot, name, readFrom, store ? store->spriteColourKey : kDefaultSpriteColourKey)) return 1;
+        return Failed(name, "a damaged scene file");
     }
 
     try {
         slot.objects.resize(1);
     } catch (const std::bad_alloc&) {
         LogObjectLoadFailure(nullptr, true, name);
-        return 0;
+        return Failed(name, kNoMemory);
     }
     MeshObjectX& object = slot.objects[0];
     if (!LoadObjectFromBytes(object, bytes.data(), bytes.size(), false, name) ||
         object.frames.empty() || object.frames[0].packed.empty()) {
         ClearObjectSlot(slot);
-        return 0;
+        return Failed(name, "an object with nothing to draw");
     }
     try {
         object.BuildTriangles();
@@ -65,7 +83,7 @@ int LoadObjectSlot(ObjectSlot& slot, const char* name) {
     } catch (const std::bad_alloc&) {
         LogObjectLoadFailure(nullptr, true, name);
         ClearObjectSlot(slot);
-        return 0;
+        return Failed(name, kNoMemory);
     }
     slot.loaded = 1;
     return 1;

@@ -69,6 +69,15 @@ static bool ResolveMember(const std::string& directory, const RuntimeString& nam
     return ResolveDataFile(&engine.dataArchives[0], joined.c_str(), path) != 0;
 }
 
+// A member the scene names but that could not be loaded; the scene loads
+// without it. A member left out on purpose ("NO_DATA", empty) is no failure.
+static void MemberFailed(const std::string& directory, const RuntimeString& name, const char* reason) {
+    const std::string member = name.Text();
+    if (member.empty() || member == "NO_DATA") return;
+    NoteLoadFailure(reason);
+    ReportLoadFailure((directory + member).c_str());
+}
+
 static int32_t TextureIndex(const IniFile& ini, const std::string& key) {
     const int32_t value = Number(ini, "objects", key);
     return value > 0 ? value - 1 : value;
@@ -101,10 +110,17 @@ int LoadSceneFile(ObjectSlot& slot, const char* name, const char* readFrom, int3
         slot.textures.assign((size_t)textureCount, 0);
         char path[kDataPathMax + 1];
         for (int32_t j = 1; j <= textureCount; ++j) {
-            if (!ResolveMember(directory, IniGet(ini, "textures", std::to_string(j).c_str()), path)) continue;
+            const RuntimeString member = IniGet(ini, "textures", std::to_string(j).c_str());
+            BeginLoad();
+            if (!ResolveMember(directory, member, path)) {
+                MemberFailed(directory, member, "no such file");
+                continue;
+            }
             ImageBuffer image;
             if (LoadImage(path, colourKey, image))
                 UploadWholeImage(image, &slot.textures[(size_t)j - 1], nullptr, false, false);
+            else
+                MemberFailed(directory, member, "cannot be read");
         }
         slot.objects.resize((size_t)objectCount);
         for (int32_t i = 1; i <= objectCount; ++i) {
@@ -112,8 +128,16 @@ int LoadSceneFile(ObjectSlot& slot, const char* name, const char* readFrom, int3
             const std::string key = std::to_string(i);
             object.firstTexture = TextureIndex(ini, key + "ta");
             object.secondTexture = TextureIndex(ini, key + "tb");
-            if (!ResolveMember(directory, IniGet(ini, "objects", key.c_str()), path)) continue;
-            if (!LoadObject(object, path, false)) continue;
+            const RuntimeString member = IniGet(ini, "objects", key.c_str());
+            BeginLoad();
+            if (!ResolveMember(directory, member, path)) {
+                MemberFailed(directory, member, "no such file");
+                continue;
+            }
+            if (!LoadObject(object, path, false)) {
+                MemberFailed(directory, member, "cannot be read");
+                continue;
+            }
             object.BuildTriangles();
             ComputeBounds(object);
         }

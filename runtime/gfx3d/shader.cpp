@@ -49,6 +49,14 @@ static void ReportInfoLog(unsigned object) {
 
 enum class SourceRead { Absent, TooLarge, Read };
 
+static const char* const kNoCompile = "does not compile (the log is in ErrorLog.txt)";
+
+static void ShaderFailed(const char* file, const char* reason) {
+    BeginLoad();
+    NoteLoadFailure(reason);
+    ReportLoadFailure(file);
+}
+
 // The whole source file, resolved through the data archive. A missing or
 // unreadable file is absent (left out without a word); one over the size
 // limit is reported, as it is refused rather than left out.
@@ -126,6 +134,7 @@ double LoadShader(double slotNumber, const char* vertexFile, const char* fragmen
     const int32_t number = TruncateToInt(slotNumber);
     if (number < 0 || number >= kShaderSlotCount) return 0;
     if (!glExt.glCreateShaderObjectARB || !glExt.glCompileShaderARB || !glExt.glLinkProgramARB) {
+        ShaderFailed(vertexFile && *vertexFile ? vertexFile : fragmentFile, "the GL runs no shaders");
         if (scene->shaderNotice) {
             scene->shaderNotice = 0;
             ReportShaderText("No OpenGL 2.0 Shader Support");
@@ -141,13 +150,24 @@ double LoadShader(double slotNumber, const char* vertexFile, const char* fragmen
     const SourceRead vertexRead = ReadSource(vertexFile, vertexSource);
     std::string fragmentSource;
     const SourceRead fragmentRead = ReadSource(fragmentFile, fragmentSource);
+    // A stage whose file is missing is left out, as the command allows; a
+    // name given for it is still most likely a mistake, and said so.
+    if (vertexRead == SourceRead::Absent && vertexFile && *vertexFile) ShaderFailed(vertexFile, "no such file");
+    if (fragmentRead == SourceRead::Absent && fragmentFile && *fragmentFile) ShaderFailed(fragmentFile, "no such file");
+    if (vertexRead == SourceRead::TooLarge) ShaderFailed(vertexFile, "too large");
+    if (fragmentRead == SourceRead::TooLarge) ShaderFailed(fragmentFile, "too large");
     if (vertexRead == SourceRead::TooLarge || fragmentRead == SourceRead::TooLarge) return 0;
 
     bool compiled = true;
-    if (vertexRead == SourceRead::Read)
+    if (vertexRead == SourceRead::Read) {
         compiled = CompileShader(kVertexShader, vertexSource, slot.vertexShader);
-    if (fragmentRead == SourceRead::Read)
-        compiled = CompileShader(kFragmentShader, fragmentSource, slot.fragmentShader) && compiled;
+        if (!compiled) ShaderFailed(vertexFile, kNoCompile);
+    }
+    if (fragmentRead == SourceRead::Read) {
+        const bool fragmentCompiled = CompileShader(kFragmentShader, fragmentSource, slot.fragmentShader);
+        if (!fragmentCompiled) ShaderFailed(fragmentFile, kNoCompile);
+        compiled = fragmentCompiled && compiled;
+    }
     // A shader that failed to compile is never attached or linked; the slot
     // is left empty.
     if (!compiled) {
@@ -167,6 +187,8 @@ double LoadShader(double slotNumber, const char* vertexFile, const char* fragmen
     if (glExt.glGetObjectParameterivARB) glExt.glGetObjectParameterivARB(slot.program, kLinkStatus, &linked);
     if (!linked) {
         ReportInfoLog(slot.program);
+        ShaderFailed(vertexRead == SourceRead::Read ? vertexFile : fragmentFile,
+                     "does not link (the log is in ErrorLog.txt)");
         return 0;
     }
     return 1;

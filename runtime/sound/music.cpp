@@ -31,20 +31,28 @@ bool NamedAsWave(const std::string& path) {
 // WAV reader's rules first and state the channel count the reader plays.
 bool MusicFileIsSafe(const std::string& path) {
     FILE* file = OpenForReading(path.c_str());
-    if (!file) return false;
+    if (!file) {
+        NoteLoadFailure("cannot be opened");
+        return false;
+    }
     const int64_t length = FileLength(file);
     uint8_t head[kWaveHeadBytes];
     const size_t available = length > 0 ? (size_t)std::min<int64_t>(length, (int64_t)kWaveHeadBytes) : 0;
     const bool read = available > 0 && ReadExact(file, head, available);
     std::fclose(file);
-    if (!read) return false;
+    if (!read) {
+        NoteLoadFailure(length == 0 ? "empty file" : "cannot be read");
+        return false;
+    }
     const bool riffWave =
         available >= 12 && std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WAVE", 4) == 0;
     if (!riffWave && !NamedAsWave(path)) return true;
     WaveSound wave;
     uint16_t statedChannels = 0;
-    return ReadWaveHeader(head, available, (uint64_t)length, wave, &statedChannels) &&
-           statedChannels == wave.channels;
+    if (ReadWaveHeader(head, available, (uint64_t)length, wave, &statedChannels) && statedChannels == wave.channels)
+        return true;
+    NoteLoadFailure("a WAV of a kind this program does not read, or damaged");
+    return false;
 }
 
 }  // namespace
@@ -54,16 +62,23 @@ bool MusicFileIsSafe(const std::string& path) {
 
 double PlayMusic(const RuntimeString& fileName) {
     StopMusic();
+    BeginLoad();
     bool found = false;
     std::string path = ResolveSoundFile(fileName, found);
-    if (!found || !engine.sound || !engine.sound->deviceOpen) return 0;
-    if (!MusicFileIsSafe(path)) return 0;
+    if (!found) NoteLoadFailure("no such file");
+    else if (!engine.sound || !engine.sound->deviceOpen) NoteLoadFailure("no sound device");
     // The player keeps the file open while it streams, so an archive entry's
     // temporary file may be deleted by the next lookup without cutting it off.
     // It repeats the piece by itself; no watcher is needed to restart it.
-    if (!PlatformMusicPlay(path.c_str())) return 0;
-    PlatformMusicVolume(1.0f);
-    return 1;
+    else if (MusicFileIsSafe(path) && PlatformMusicPlay(path.c_str())) {
+        PlatformMusicVolume(1.0f);
+        return 1;
+    }
+    // The player says nothing of why it refused a file; its kind is the
+    // likeliest reason.
+    NoteLoadFailure("not music this program plays");
+    ReportLoadFailure(fileName.Text());
+    return 0;
 }
 
 void MusicVolume(double volume) {

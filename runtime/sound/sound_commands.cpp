@@ -33,9 +33,13 @@ int CommandSlot(double slot) {
 
 bool ReadWholeFile(const char* path, std::vector<uint8_t>& bytes) {
     FILE* file = OpenForReading(path);
-    if (!file) return false;
+    if (!file) {
+        NoteLoadFailure("cannot be opened");
+        return false;
+    }
     int64_t length = FileLength(file);
     bool ok = length > 0;
+    if (!ok) NoteLoadFailure("empty file");
     if (ok) {
         // Past the cap the data chunk cannot be complete, which the reader
         // then refuses as a short file.
@@ -52,13 +56,20 @@ PlatformSound* LoadWaveFile(const char* path, bool& deviceRefused) {
     deviceRefused = false;
     std::vector<uint8_t> bytes;
     WaveSound wave;
-    if (!ReadWholeFile(path, bytes) || !ReadWave(bytes.data(), bytes.size(), wave)) return nullptr;
+    if (!ReadWholeFile(path, bytes)) return nullptr;
+    if (!ReadWave(bytes.data(), bytes.size(), wave)) {
+        const bool riffWave = bytes.size() >= 12 && std::memcmp(bytes.data(), "RIFF", 4) == 0 &&
+                              std::memcmp(bytes.data() + 8, "WAVE", 4) == 0;
+        NoteLoadFailure(riffWave ? "a WAV of a kind this program does not read, or damaged" : "not a WAV file");
+        return nullptr;
+    }
     PlatformPcmFormat format;
     format.channels = wave.channels;
     format.samplesPerSecond = (int)wave.samplesPerSecond;
     format.bitsPerSample = wave.bitsPerSample;
     PlatformSound* sound = PlatformSoundCreate(format, bytes.data() + wave.dataOffset, wave.dataSize);
     deviceRefused = sound == nullptr;
+    if (deviceRefused) NoteLoadFailure("the sound device refused it");
     return sound;
 }
 
@@ -125,19 +136,26 @@ void DecibelGains(int32_t volume, int32_t pan, float& left, float& right) {
 void LoadSound(const RuntimeString& fileName, double slotNumber, double voices) {
     int number = CommandSlot(slotNumber);
     if (number < 0 || !engine.soundBuffers) return;
+    BeginLoad();
     // The name the lookup leaves is loaded whether or not the lookup found it.
     bool found = false;
     std::string path = ResolveSoundFile(fileName, found);
+    if (!found) NoteLoadFailure("no such file");
 
     SoundBuffer& slot = engine.soundBuffers[number];
     ReleaseSlot(slot);
     slot.device = engine.sound;
     int count = ClampInt(TruncateToInt(voices), 1, kSoundMaxVoices);
-    if (!slot.device || !slot.device->deviceOpen) return;
+    if (!slot.device || !slot.device->deviceOpen) {
+        NoteLoadFailure("no sound device");
+        ReportLoadFailure(fileName.Text());
+        return;
+    }
 
     bool deviceRefused = false;
     slot.data = LoadWaveFile(path.c_str(), deviceRefused);
     if (!slot.data) {
+        ReportLoadFailure(fileName.Text());
         // A failed load leaves the slot empty, so no play reaches a voice that
         // holds nothing.
         if (deviceRefused) slot.device = nullptr;

@@ -250,7 +250,12 @@ VideoFit FitVideo(int sourceWidth, int sourceHeight, int clientWidth, int client
 
 double PlayVideo(const RuntimeString& fileName, double loop) {
     bool found = false;
+    BeginLoad();
     std::string path = ResolveSoundFile(fileName, found);
+    if (!found) {
+        NoteLoadFailure("no such file");
+        ReportLoadFailure(fileName.Text());
+    }
     if (!found || !engine.screen || !engine.screen->window || !engine.screen->glReady) return 3.0;
     OpenGLZadudedo& screen = *engine.screen;
 
@@ -261,7 +266,11 @@ double PlayVideo(const RuntimeString& fileName, double loop) {
         channels = engine.sound->channels;
     }
     playing.decoder = VideoOpenFile(path.c_str(), frequency, channels);
-    if (!playing.decoder) return 3.0;
+    if (!playing.decoder) {
+        NoteLoadFailure("not a video this program plays");
+        ReportLoadFailure(fileName.Text());
+        return 3.0;
+    }
     if (VideoHasAudio(playing.decoder)) {
         int streamFrequency = 0, streamChannels = 0;
         playing.streamOpen = PlatformAudioStreamOpen(streamFrequency, streamChannels) &&
