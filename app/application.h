@@ -51,7 +51,8 @@ int RunApplication(const ApplicationOptions& options, const char* commandLine);
 void RunScriptFile(lua_State* L, const char* path);
 
 // Creates the Lua state (lua_state.cpp) with the libraries string, table,
-// math, debug and base opened in this order, every binding registered, and,
+// math, debug and base opened in this order, require with its package table
+// (lua_require.cpp), every binding registered, and,
 // under the Lua 5.1 interpreter, a count hook that ends the program from
 // inside a running script when SIGINT, SIGTERM or SIGHUP asked for it. Under
 // LuaJIT the compiler is on and its own libraries are out of reach.
