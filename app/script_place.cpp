@@ -55,7 +55,8 @@ void SetScriptFolder(const char* scriptPath) {
 
 // `path` without `folder` (which ends in '/') when it lies in that folder.
 static const char* Below(const char* path, const std::string& folder) {
-    if (folder.empty() || std::strncmp(path, folder.c_str(), folder.size()) != 0 || !path[folder.size()])
+    const size_t length = std::strlen(path);
+    if (folder.empty() || length <= folder.size() || folder.compare(0, folder.size(), path, folder.size()) != 0)
         return nullptr;
     return path + folder.size();
 }
