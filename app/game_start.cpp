@@ -52,6 +52,8 @@ static bool UnpackMainScript(const std::string& archive, std::string& text, std:
     if (!ArchiveOpenDirectory(file, layout)) {
         std::fclose(file);
         error = archive + " is neither a folder nor a data archive";
+        if (archive.size() > 4 && EqualNoCase(archive.c_str() + archive.size() - 4, ".lua"))
+            error += " (a script runs with --script " + archive + ")";
         return false;
     }
     while (!found && ArchiveNextEntry(file, layout, entry) == ArchiveStep::Entry)

@@ -123,6 +123,9 @@ TEST_F(StartGame, AGameThatCannotBeReadIsRefusedBeforeAWindowOpens) {
 
     std::string source = MakeFolder("source"), error;
     WriteWholeFile(source + "other.lua", "print('not main')\n");
+    ExpectRefused(Run("'" + source + "other.lua'"), "revev: " + source +
+                                                      "other.lua is neither a folder nor a data archive (a script "
+                                                      "runs with --script " + source + "other.lua)");
     ASSERT_TRUE(CreateArchive(dir + "nomain.vaz", {source + "other.lua"}, error)) << error;
     ExpectRefused(Run("'" + dir + "nomain.vaz'"), "revev: " + dir + "nomain.vaz: the archive holds no main.lua");
 
