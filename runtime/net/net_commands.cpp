@@ -1,5 +1,7 @@
 // Starting a network game: hosting, joining and the local address list, and
 // the process-wide forms of every multiplayer command, journaled.
+#include <cstdio>
+
 #include "core/engine.h"
 #include "net/net_internal.h"
 #include "platform/journal.h"
@@ -96,11 +98,20 @@ RuntimeString NetLocalAddresses(NetworkRecord& net) {
 // script gets, on the main thread where the script asks. A replay opens no
 // socket and starts no thread: it hands back the recording's answers.
 
+// A replayed command prints what the live one printed (a thread's start).
+static void PrintAnnouncement(JournalBytes& data) {
+    std::string said = data.TakeText();
+    if (said.empty()) return;
+    std::fputs(said.c_str(), stdout);
+    std::fflush(stdout);
+}
+
 template <typename Live>
 static double JournaledNumber(Live live) {
     JournalBytes data;
     if (JournalReplayed(JournalChannel::Network, data)) {
         double value = JournalBitsDouble(data.TakeInt());
+        PrintAnnouncement(data);
         if (data.Failed()) JournalDataUnreadable();
         return value;
     }
@@ -109,7 +120,7 @@ static double JournaledNumber(Live live) {
         JournalQuiet quiet;
         value = live();
     }
-    data.Int(JournalDoubleBits(value));
+    data.Int(JournalDoubleBits(value)).Text(TakeNetworkAnnouncement());
     JournalKeep(JournalChannel::Network, data);
     return value;
 }
@@ -119,6 +130,7 @@ static RuntimeString JournaledText(Live live) {
     JournalBytes data;
     if (JournalReplayed(JournalChannel::Network, data)) {
         std::string text = data.TakeText();
+        PrintAnnouncement(data);
         if (data.Failed()) JournalDataUnreadable();
         return RuntimeString(text.c_str());
     }
@@ -127,7 +139,7 @@ static RuntimeString JournaledText(Live live) {
         JournalQuiet quiet;
         value = live();
     }
-    data.Text(value.Text());
+    data.Text(value.Text()).Text(TakeNetworkAnnouncement());
     JournalKeep(JournalChannel::Network, data);
     return value;
 }

@@ -77,8 +77,11 @@ void DeleteNetworkRecord(NetworkRecord* net);
 void StopNetworkGame(NetworkRecord& net);
 // Ids back to their start; the record's library reference taken afresh.
 void ResetNetwork(NetworkRecord& net);
-// Starts the network thread; false when it cannot be made.
+// Starts the network thread; false when it cannot be made. Prints the line
+// "{ server thread - UP" (or client) first.
 bool StartNetworkThread(NetworkRecord& net);
+// The lines StartNetworkThread printed since the last call.
+std::string TakeNetworkAnnouncement();
 // Writes a packet on a socket; false unless written whole.
 bool WriteNetPacket(NLsocket socket, const NetPacket& packet);
 

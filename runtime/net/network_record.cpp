@@ -1,6 +1,8 @@
 // The network record: creation, the stop of a running game, the reset of the
 // network, the start of the thread and the end at program exit.
+#include <cstdio>
 #include <new>
+#include <string>
 
 #include "core/engine.h"
 #include "net/net_internal.h"
@@ -66,7 +68,24 @@ void ResetNetwork(NetworkRecord& net) {
     if (net.holdsLibrary) nlSelectNetwork(NL_IP);
 }
 
+// The line the start of a thread prints, kept for the journal: a replay
+// starts no thread and prints it in its place.
+static std::string announced;
+
+std::string TakeNetworkAnnouncement() {
+    std::string line;
+    line.swap(announced);
+    return line;
+}
+
 bool StartNetworkThread(NetworkRecord& net) {
+    // Printed here on the main thread, not by the thread, so that it comes
+    // at the same place among the script's prints in every run.
+    char line[32];
+    std::snprintf(line, sizeof line, "{ %s thread - UP\n", net.listenSocket != NL_INVALID ? "server" : "client");
+    std::fputs(line, stdout);
+    std::fflush(stdout);
+    announced += line;
     // The flags are set before the thread exists, so a stop that comes at
     // once still finds it running and waits for it.
     {

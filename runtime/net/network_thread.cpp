@@ -223,8 +223,6 @@ static void ClosePeers(NetworkRecord& net) {
 void NetworkThreadMain(void* record) {
     NetworkRecord& net = *(NetworkRecord*)record;
     bool host = net.listenSocket != NL_INVALID;
-    std::printf("{ %s thread - UP\n", host ? "server" : "client");
-    std::fflush(stdout);
     net.group = nlGroupCreate();
     for (;;) {
         {

@@ -372,7 +372,8 @@ bool JournalData(JournalChannel channel, std::string& bytes) {
     }
     if (!Expect(JournalRecordType::Data, record, "piece of outside data")) return false;
     if (record.number != (int)channel) {
-        StopReplay("the run asked for outside data of another kind than the recording received here");
+        StopReplay("the run asked for outside data of another kind than the recording received here (the run "
+                   "no longer matches the journal)");
         return false;
     }
     bytes = record.text;
