@@ -109,10 +109,10 @@ static void EndAsRecorded(const JournalRecord& end) {
     if (endHandler) endHandler();
 }
 
-// The watchdog ended the recording from its own thread while the main thread
-// ran the script or was stuck in a call: the replay, having made the same
-// readings, is asked to end as the recording was, by the same signal. What
-// comes next is then the end record.
+// A signal ended the recording outside the message pump (the watchdog, a
+// wait, a binding's entry, the interpreter's hook): the replay, having made
+// the same readings, is sent the same signal here and ends as the recording
+// did. What comes next is then the end record.
 static void NoteOutsideEnd() {
     JournalRecord record;
     if (!cursor.Peek(record) || record.type != JournalRecordType::Data ||
@@ -275,6 +275,14 @@ int JournalFinish(int exitCode) {
     std::unique_lock<std::mutex> hold(writerLock);
     if (writer.IsOpen()) {
         JournalRecord record;
+        // A signal the message pump did not take ended the run (in a wait, at
+        // a binding's entry, in the interpreter's hook): the replay is sent
+        // the same signal at the same point.
+        if (PlatformEndRequested()) {
+            record.type = JournalRecordType::Data;
+            record.number = (int64_t)JournalChannel::OutsideEnd;
+            writer.Add(record);
+        }
         record.type = JournalRecordType::End;
         record.number = exitCode;
         record.poll = (uint64_t)framesShown;

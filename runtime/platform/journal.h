@@ -66,7 +66,7 @@ enum class JournalChannel : int {
     Program = 7,
     JoystickOpen = 8,
     JoystickForce = 9,
-    // No data: the watchdog ended the recording from its own thread here.
+    // No data: a signal the message pump did not take ended the recording here.
     OutsideEnd = 10,
 };
 bool JournalData(JournalChannel channel, std::string& bytes);
