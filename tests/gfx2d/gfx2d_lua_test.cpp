@@ -9,6 +9,7 @@ extern "C" {
 #include <lua.h>
 }
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -53,12 +54,15 @@ protected:
     }
 
     // Runs a script in the program's Lua state; fails on any script error.
-    void Run(const std::string& text) {
+    // Returns what it wrote on stderr (a failed load says so there).
+    std::string Run(const std::string& text) {
         const std::string path = dir + "script.lua";
         std::ofstream(path) << text;
         testing::internal::CaptureStderr();
         RunScriptFile(L, path.c_str());
-        EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << text;
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(err.find("revev: script"), std::string::npos) << text << "\n" << err;
+        return err;
     }
 
     std::string Picture24(const std::string& name, uint32_t colour, int w = 8, int h = 8) {
@@ -128,7 +132,7 @@ TEST_F(LuaScripts, LoadbmpTakesTheLastNameThatIsNotNil) {
     Run("Lua_Loadbmp('" + red + "', nil)");
     EXPECT_EQ(ReadPixel(2, 2), (Rgba{255, 0, 0, 255}));
     // A name that cannot be loaded empties the background and clears.
-    Run("Lua_Loadbmp('" + dir + "none.bmp')");
+    EXPECT_EQ(Run("Lua_Loadbmp('" + dir + "none.bmp')"), "revev: " + dir + "none.bmp: no such file\n");
     EXPECT_EQ(ReadPixel(2, 2), kBlack);
     EXPECT_EQ(ActiveSpriteStore()->tiledImages[0].rowCount, 0);
 }
@@ -205,7 +209,10 @@ TEST_F(Program, ScriptsSeeResultsAsLuaValues) {
     EXPECT_NE(out.find("texture\ttrue\t0\n"), std::string::npos) << out;
     EXPECT_NE(out.find("normal\t1\t0\n"), std::string::npos) << out;
     EXPECT_NE(out.find("clamped\t8\t8\n"), std::string::npos) << out;
-    EXPECT_EQ(err.find("script"), std::string::npos) << err;
+    EXPECT_EQ(err.find("revev: script"), std::string::npos) << err;
+    // The missing normal map is said so; the empty font name asks for the built-in font.
+    EXPECT_NE(err.find("/none.bmp: no such file (Lua_Normalmap, script.lua:7)\n"), std::string::npos) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
 }
 
 TEST_F(Program, OddArgumentsNeverBreakTheProgram) {
