@@ -1,0 +1,173 @@
+// What recording costs a frame: the 2D cases of the bench pair (N blended
+// sprites, N rotated and zoomed sprites, N 40-character prints, and N
+// particles moved in Lua with 100 of them drawn) run by the real program,
+// headless, 800 x 600, no pacing, 30 warm-up and 100 measured frames, each
+// case alternately without and with --record in the same run. Prints the
+// median milliseconds per frame of each, their ratio, and the journal's size.
+// An argument runs only the cases whose name holds it; a second sets the
+// runs of each kind (5).
+#include <png.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace {
+
+// The case script of the pair, with CASE, N, WARM, FRAMES and BALL set in
+// front of it.
+const char kCaseScript[] = R"(
+if not ready then
+  Lua_Setscreen(800, 600, 0)
+  Lua_Framerate(0)
+  Lua_Loadsprite(BALL, 1)
+  frame = 0
+  xs, ys, vxs, vys = {}, {}, {}, {}
+  local s = 12345
+  for i = 1, N do
+    s = (s * 1103515245 + 12345) % 2147483648; xs[i] = math.floor(s / 65536) % 768
+    s = (s * 1103515245 + 12345) % 2147483648; ys[i] = math.floor(s / 65536) % 568
+    vxs[i] = i % 7 - 3; vys[i] = 0
+  end
+  ready = true
+end
+frame = frame + 1
+if frame == WARM then t0 = Lua_Runtime() end
+if frame == WARM + FRAMES then
+  print(string.format("RESULT %s %d %.4f", CASE, N, (Lua_Runtime() - t0) / FRAMES))
+  Lua_End()
+end
+Lua_Blackscreen(1)
+if CASE == "sprite" then
+  Lua_Alphamode(-1)
+  for i = 1, N do Lua_Drawsprite(1, xs[i], ys[i]) end
+elseif CASE == "roto" then
+  Lua_Alphamode(-1)
+  for i = 1, N do Lua_Rotozoomsprite(1, xs[i], ys[i], i % 360, 1) end
+elseif CASE == "text" then
+  for i = 1, N do Lua_Print("The quick brown fox jumps over the lazy.", xs[i] % 500, ys[i]) end
+elseif CASE == "logic" then
+  for i = 1, N do
+    local x, y, vx, vy = xs[i], ys[i], vxs[i], vys[i]
+    vy = vy + 0.1; x = x + vx; y = y + vy
+    if x < 0 or x > 768 then vx = -vx end
+    if y > 568 then vy = -vy * 0.9; y = 568 end
+    xs[i], ys[i], vxs[i], vys[i] = x, y, vx, vy
+  end
+  Lua_Alphamode(-1)
+  for i = 1, 100 do Lua_Drawsprite(1, math.floor(xs[i]), math.floor(ys[i])) end
+end
+)";
+
+// A 32 x 32 ball with a soft alpha edge, as an RGBA PNG.
+bool WriteBall(const std::string& path) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        std::fclose(file);
+        return false;
+    }
+    png_init_io(png, file);
+    png_set_IHDR(png, info, 32, 32, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    uint8_t row[32 * 4];
+    for (int y = 0; y < 32; ++y) {
+        for (int x = 0; x < 32; ++x) {
+            double d = std::hypot(x + 0.5 - 16, y + 0.5 - 16);
+            row[x * 4 + 0] = (uint8_t)(128 + x * 4);
+            row[x * 4 + 1] = (uint8_t)(64 + y * 5);
+            row[x * 4 + 2] = 200;
+            row[x * 4 + 3] = (uint8_t)std::clamp((15.5 - d) * 128.0, 0.0, 255.0);
+        }
+        png_write_row(png, row);
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return std::fclose(file) == 0;
+}
+
+// One run of the program; the milliseconds per frame it printed, or -1.
+double RunCase(const std::string& script, const std::string& journal) {
+    std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER SDL_AUDIODRIVER=dummy '" +
+                          std::string(REVEV_BINARY) + "'";
+    if (!journal.empty()) command += " --record '" + journal + "'";
+    command += " --script '" + script + "' 2>/dev/null";
+    FILE* out = popen(command.c_str(), "r");
+    if (!out) return -1;
+    char line[256];
+    double ms = -1;
+    while (std::fgets(line, sizeof line, out)) {
+        char name[32];
+        int n;
+        double value;
+        if (std::sscanf(line, "RESULT %31s %d %lf", name, &n, &value) == 3) ms = value;
+    }
+    pclose(out);
+    return ms;
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? -1 : values[values.size() / 2];
+}
+
+long FileSize(const std::string& path) {
+    struct stat status;
+    return stat(path.c_str(), &status) == 0 ? (long)status.st_size : -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string only = argc > 1 ? argv[1] : "";
+    int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+    std::string dir = PlatformTempDirectory();
+    std::string ball = dir + "journal_frames_bench_ball.png";
+    std::string script = dir + "journal_frames_bench.lua";
+    std::string journal = dir + "journal_frames_bench.rvj";
+    if (!WriteBall(ball)) {
+        std::fprintf(stderr, "journal_frames_bench: cannot write %s\n", ball.c_str());
+        return 1;
+    }
+    const struct {
+        const char* name;
+        int n;
+    } cases[] = {{"sprite", 10000}, {"roto", 10000}, {"text", 1000}, {"logic", 20000}};
+    std::printf("journal frames: 2D cases headless at 800 x 600, 30 warm-up + 100 frames, %d runs of each, "
+                "alternating\n",
+                runs);
+    std::printf("  %-8s %6s %12s %12s %8s %12s\n", "case", "N", "plain ms", "record ms", "ratio", "journal");
+    for (const auto& c : cases) {
+        if (!only.empty() && std::string(c.name).find(only) == std::string::npos) continue;
+        FILE* file = std::fopen(script.c_str(), "w");
+        if (!file) return 1;
+        std::fprintf(file, "CASE = \"%s\"\nN = %d\nWARM = 30\nFRAMES = 100\nBALL = \"%s\"\n%s", c.name, c.n,
+                     ball.c_str(), kCaseScript);
+        std::fclose(file);
+        std::vector<double> plain, recorded;
+        for (int i = 0; i < runs; ++i) {
+            plain.push_back(RunCase(script, ""));
+            recorded.push_back(RunCase(script, journal));
+        }
+        double a = Median(plain), b = Median(recorded);
+        if (a <= 0 || b <= 0) {
+            std::printf("  %-8s %6d   the program printed no result\n", c.name, c.n);
+            continue;
+        }
+        std::printf("  %-8s %6d %12.3f %12.3f %8.4f %9ld B\n", c.name, c.n, a, b, b / a, FileSize(journal));
+    }
+    std::remove(ball.c_str());
+    std::remove(script.c_str());
+    std::remove(journal.c_str());
+    return 0;
+}
