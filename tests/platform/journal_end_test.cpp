@@ -52,6 +52,8 @@ int WaitChild(pid_t pid, int timeoutMs) {
 }
 
 TEST(JournalFiles, AChangedFileIsNamedOnceHoweverOftenItIsRead) {
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
     std::string dir = UseScratchTempDirectory();
     mkdir((dir + "game").c_str(), 0755);
     WriteWholeFile(dir + "game/main.lua",
@@ -61,11 +63,11 @@ TEST(JournalFiles, AChangedFileIsNamedOnceHoweverOftenItIsRead) {
                    "Lua_Channelclose(1)\n"
                    "if frame == 20 then Lua_End() end\n");
     WriteWholeFile(dir + "game/level.txt", "level one\n");
-    ProgramRun recording = RunProgram("--record " + dir + "run.rvj --script " + dir + "game/main.lua", dir);
+    ProgramRun recording = RunProgram("--record " + dir + "files.rvj --script " + dir + "game/main.lua", dir);
     ASSERT_EQ(recording.exitCode, 0) << recording.err;
     ASSERT_EQ(CountOccurrences(recording.out, "level one"), 20) << recording.out;
 
-    std::string replayArguments = "--replay " + dir + "run.rvj --replay-speed max --script " + dir + "game/main.lua";
+    std::string replayArguments = "--replay " + dir + "files.rvj --replay-speed max --script " + dir + "game/main.lua";
     ProgramRun same = RunProgram(replayArguments, dir);
     EXPECT_EQ(same.exitCode, 0) << same.err;
     EXPECT_EQ(same.out, recording.out);
@@ -81,6 +83,8 @@ TEST(JournalFiles, AChangedFileIsNamedOnceHoweverOftenItIsRead) {
 }
 
 TEST(JournalSignalEnd, ARunEndedBySignalInALoopReplaysToTheSameEnd) {
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
     std::string dir = UseScratchTempDirectory();
     for (const char* sub : {"rec", "rep"}) {
         mkdir((dir + sub).c_str(), 0755);
@@ -95,7 +99,7 @@ TEST(JournalSignalEnd, ARunEndedBySignalInALoopReplaysToTheSameEnd) {
                        "  while true do n = n + 1 end\n"
                        "end\n");
     }
-    pid_t program = StartHeadlessProgram(dir + "rec/", dir + "run.rvj", dir + "rec/main.lua");
+    pid_t program = StartHeadlessProgram(dir + "rec/", dir + "signal.rvj", dir + "rec/main.lua");
     ASSERT_TRUE(WaitForFile(dir + "rec/looping.txt", 60000)) << ReadFileIfAny(dir + "rec/rec.err");
     SleepMilliseconds(100);
     kill(program, SIGTERM);
@@ -105,7 +109,7 @@ TEST(JournalSignalEnd, ARunEndedBySignalInALoopReplaysToTheSameEnd) {
     ASSERT_EQ(CountOccurrences(recorded, "\n"), 1 + 10) << recorded;
 
     ProgramRun run =
-        RunProgram("--replay " + dir + "run.rvj --replay-speed max --script " + dir + "rep/main.lua", dir);
+        RunProgram("--replay " + dir + "signal.rvj --replay-speed max --script " + dir + "rep/main.lua", dir);
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, recorded);
     EXPECT_EQ(run.err.find("revev:"), std::string::npos) << run.err;

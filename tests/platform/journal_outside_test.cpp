@@ -191,6 +191,10 @@ protected:
             return;
         }
         dir = UseScratchTempDirectory();
+        // The replays run headless whatever display the caller has; the
+        // recording names the test's own.
+        unsetenv("DISPLAY");
+        unsetenv("WAYLAND_DISPLAY");
         XvfbDisplay display;
         std::string why;
         if (!display.Start(why)) {

@@ -57,6 +57,10 @@ void RecordRun(const std::string& dir) {
 class Replay : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
+        // Headless whatever display the caller has: the recording here and
+        // the replays the program makes.
+        unsetenv("DISPLAY");
+        unsetenv("WAYLAND_DISPLAY");
         dir = UseScratchTempDirectory();
         std::string script = ReadWholeFile(REVEV_SOURCE_DIR "/tests/platform/replay_script.lua");
         for (const char* sub : {"rec", "rep"}) {
