@@ -36,20 +36,39 @@ static bool KeyDown(int key) { return InputKeyDown(key); }
 static const double spinMilliseconds = 0.3;
 static const double longestSleepMilliseconds = 4.0;
 
-static void WaitTowards(double remaining) {
+// True when it slept.
+static bool WaitTowards(double remaining) {
     // A test clock moves only when read: sleeping real time would not bring
     // its deadline nearer.
-    if (!ClockIsPlatform() || remaining <= spinMilliseconds) return;
+    if (!ClockIsPlatform() || remaining <= spinMilliseconds) return false;
     double sleep = remaining - spinMilliseconds;
     if (sleep > longestSleepMilliseconds) sleep = longestSleepMilliseconds;
     PlatformSleepMicroseconds((int64_t)(sleep * 1000.0));
+    return true;
 }
+
+// The reads inside share one ask of the window system for new events.
+struct EventBatch {
+    EventBatch() { PlatformBatchEventReads(true); }
+    ~EventBatch() { PlatformBatchEventReads(false); }
+    EventBatch(const EventBatch&) = delete;
+    EventBatch& operator=(const EventBatch&) = delete;
+};
 
 static bool DispatchOne() {
     PlatformMessage message;
     if (!PlatformPeekMessage(message)) return false;
     WindowProcedure(message);
     return true;
+}
+
+// Dispatches every waiting message. Inside an open batch that has asked
+// already, only what is queued, unless `ask`.
+static void DispatchPass(bool ask = false) {
+    EventBatch batch;
+    if (ask) PlatformAskForEvents();
+    while (DispatchOne()) {
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -60,8 +79,7 @@ void SetFrameHook(void (*hook)()) { frameHook = hook; }
 void SetPresentHook(void (*hook)()) { presentHook = hook; }
 
 int MessagePump(OpenGLZadudedo&) {
-    while (DispatchOne()) {
-    }
+    DispatchPass();
     return 1;
 }
 
@@ -81,16 +99,19 @@ double Present(OpenGLZadudedo& screen) {
     // events at once and paces by the recorded clock instead.
     JournalHoldFetches(true);
     if (JournalCurrentMode() == JournalMode::Replay) {
-        while (DispatchOne()) {
-        }
+        DispatchPass();
         JournalPace();
         now = PacingMilliseconds();
     } else {
+        // Inside the frame routine the input refresh has just asked for new
+        // events; this pass then takes what that ask queued.
+        DispatchPass();
         for (;;) {
-            if (DispatchOne()) continue;
             now = PacingMilliseconds();
             if (now > screen.nextFrameDeadline) break;
-            WaitTowards(screen.nextFrameDeadline - now);
+            // Asking costs reads of the window system's socket, so the wait
+            // asks after each sleep and spins its last stretch on the clock.
+            if (WaitTowards(screen.nextFrameDeadline - now)) DispatchPass(true);
         }
     }
     JournalHoldFetches(false);
@@ -119,14 +140,19 @@ void ShowScreen() {
         if (engine.paused) PlatformSleep(100);
     }
 
-    RefreshInput();
-    PlatformReapProcesses();
-    if (engine.escapeEndsProgram && (KeyDown(1) || KeyDown(129))) EndFromFrame();
-    if (KeyDown(56) && KeyDown(62)) EndFromFrame();
+    {
+        // One ask of the window system serves the input refresh and the first
+        // dispatch after the present.
+        EventBatch batch;
+        RefreshInput();
+        PlatformReapProcesses();
+        if (engine.escapeEndsProgram && (KeyDown(1) || KeyDown(129))) EndFromFrame();
+        if (KeyDown(56) && KeyDown(62)) EndFromFrame();
 
-    // The 3D engine's stencil-shadow pass completes here.
-    EndShadowPass();
-    Present(*screen);
+        // The 3D engine's stencil-shadow pass completes here.
+        EndShadowPass();
+        Present(*screen);
+    }
     JournalFrameShown();
 
     glEnable(GL_BLEND);

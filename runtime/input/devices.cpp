@@ -197,6 +197,9 @@ void DestroyInput() {
 // Public: keyboard and mouse state
 
 static void ReadKeys(InputDevices& in, KeyRead read) {
+    // The state read and the changes filed from it come from one ask of the
+    // window system.
+    PlatformBatchEventReads(true);
     if (!in.keyboardDevice) {
         PlatformReadVirtualKeys(in.keyState);
     } else if (!PlatformReadKeyboard(in.keyState) && PlatformAcquireKeyboard()) {
@@ -204,6 +207,7 @@ static void ReadKeys(InputDevices& in, KeyRead read) {
         PlatformReadKeyboard(in.keyState);
     }
     FileKeyChanges(in, read);
+    PlatformBatchEventReads(false);
 }
 
 void RefreshKeyboard() {

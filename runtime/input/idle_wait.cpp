@@ -55,8 +55,11 @@ static bool JoystickActive() {
 void IdleWait() {
     if (!engine.input || !engine.screen) return;
     for (int pass = 0; pass < 8; ++pass) {
+        // Each pass asks the window system for new events once.
+        PlatformBatchEventReads(true);
         MessagePump(*engine.screen);
         InputRefresh();
+        PlatformBatchEventReads(false);
         if (engine.escapeEndsProgram && (InputKeyDown(129) || InputKeyDown(1))) EndProgram();
         if (AnyKeyDown()) return;
         if (MouseChanged()) return;

@@ -109,6 +109,14 @@ bool PlatformContextAccelerated();
 // Takes one pending message for the windows, if any. Keyboard and mouse events
 // are consumed on the way and update the layer's key state.
 bool PlatformPeekMessage(PlatformMessage& message);
+// Every read of messages or input asks the window system for new events,
+// except inside a batch (nested batches are one): there only the first read,
+// or PlatformAskForEvents, asks, and the others take what is already queued.
+// A journaled run reads as it always did, batch or not.
+void PlatformBatchEventReads(bool open);
+void PlatformAskForEvents();
+// How many times reads outside a journaled run have asked: for tests and benches.
+uint64_t PlatformEventAsks();
 // True while a request to end (SIGINT, SIGTERM, SIGHUP) waits for the pump,
 // which turns it into a close message. Only reads a flag: cheap enough for
 // code that cannot wait for the pump, such as a script caught in a loop.

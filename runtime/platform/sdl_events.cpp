@@ -6,6 +6,7 @@
 #include "platform/sdl_input_internal.h"
 #include "platform/sdl_internal.h"
 
+#include <atomic>
 #include <csignal>
 #include <deque>
 
@@ -18,12 +19,33 @@ static std::deque<PlatformMessage> injected;
 static constexpr size_t kKeyChangesKept = 1024;
 static std::deque<PlatformKeyChange> keyChanges;
 static uint64_t pressCount = 0;
-static volatile std::sig_atomic_t signalled = 0;
+// Set by the signal handler, read by the main thread and the end watchdog.
+static std::atomic<int> signalled{0};
+static_assert(std::atomic<int>::is_always_lock_free, "a signal handler may store only a lock-free flag");
+
+// Each ask makes the window system's connection read its socket, which costs
+// more than the rest of a small frame's own work; an open batch asks once.
+static int batchDepth = 0;
+static bool askedInBatch = false;
+static uint64_t asks = 0;
 
 // ---------------------------------------------------------------------------
 // Internal helpers
 
-static void OnSignal(int) { signalled = 1; }
+static void OnSignal(int) { signalled.store(1); }
+
+static void Ask() {
+    SDL_PumpEvents();
+    ++asks;
+    if (batchDepth > 0) askedInBatch = true;
+}
+
+// A journaled run reads through its fetch points as recorded, batch or not.
+static bool Batched() { return !JournalEventsActive(); }
+
+static void AskUnlessAsked() {
+    if (batchDepth == 0 || !askedInBatch) Ask();
+}
 
 static uint32_t ButtonBit(uint8_t button) {
     switch (button) {
@@ -128,6 +150,14 @@ bool SdlApplyInputEvent(const SDL_Event& event) {
 void SdlDrainInputEvents() {
     if (!SDL_WasInit(SDL_INIT_EVENTS)) return;
     SDL_Event events[64];
+    if (Batched()) {
+        AskUnlessAsked();
+        int n;
+        while ((n = SDL_PeepEvents(events, 64, SDL_GETEVENT, SDL_KEYDOWN, SDL_MOUSEWHEEL)) > 0) {
+            for (int i = 0; i < n; ++i) SdlApplyInputEvent(events[i]);
+        }
+        return;
+    }
     for (;;) {
         int n = SdlJournalPeepInput(events, 64);
         if (n <= 0) break;
@@ -150,8 +180,7 @@ void SdlInstallSignalHandlers() {
 // Public
 
 bool PlatformPeekMessage(PlatformMessage& message) {
-    if (signalled) {
-        signalled = 0;
+    if (signalled.load() && signalled.exchange(0)) {
         SdlJournalNoteSignal();
         message = {PlatformMessageKind::Close, 0};
         return true;
@@ -163,13 +192,34 @@ bool PlatformPeekMessage(PlatformMessage& message) {
     }
     if (!SDL_WasInit(SDL_INIT_EVENTS)) return false;
     SDL_Event event;
+    if (Batched()) {
+        AskUnlessAsked();
+        while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
+            if (Translate(event, message)) return true;
+        }
+        return false;
+    }
     while (SdlJournalPollEvent(&event)) {
         if (Translate(event, message)) return true;
     }
     return false;
 }
 
-bool PlatformEndRequested() { return signalled != 0; }
+void PlatformBatchEventReads(bool open) {
+    if (open) {
+        if (batchDepth++ == 0) askedInBatch = false;
+    } else if (batchDepth > 0) {
+        --batchDepth;
+    }
+}
+
+void PlatformAskForEvents() {
+    if (SDL_WasInit(SDL_INIT_EVENTS) && Batched()) Ask();
+}
+
+uint64_t PlatformEventAsks() { return asks; }
+
+bool PlatformEndRequested() { return signalled.load() != 0; }
 
 bool PlatformKeyDown(int scanCode) {
     return scanCode >= 0 && scanCode < 256 && inputState.keys[scanCode];
