@@ -35,7 +35,8 @@ static double FetchReplayed(JournalBytes& data, const RuntimeString& file) {
         return 0.0;
     }
     std::FILE* out = created ? std::fopen(file.Text(), "wb") : nullptr;
-    for (int64_t i = 0; i < pieces; ++i) {
+    // A replay that ran out of pieces has ended (or gone live).
+    for (int64_t i = 0; i < pieces && JournalReplaying(); ++i) {
         JournalBytes piece;
         JournalReplayed(JournalChannel::Http, piece);
         if (out) std::fwrite(piece.Bytes().data(), 1, piece.Bytes().size(), out);

@@ -86,6 +86,7 @@ public:
     int64_t TakeInt();
     std::string TakeText();
     bool Failed() const { return failed; }
+    bool AtEnd() const { return at >= bytes.size(); }
 
 private:
     std::string bytes;
