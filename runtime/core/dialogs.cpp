@@ -86,27 +86,6 @@ std::vector<std::string> FileDialogCommand(const std::string& helper, const char
     return words;
 }
 
-static RuntimeString FileDialogLive(const RuntimeString& filter, double open);
-
-// The answer a person gave is outside data: a replay shows no dialog and
-// hands back the recording's answer.
-RuntimeString FileDialog(const RuntimeString& filter, double open) {
-    JournalBytes data;
-    if (JournalReplayed(JournalChannel::Dialog, data)) {
-        std::string chosen = data.TakeText();
-        if (data.Failed()) JournalDataUnreadable();
-        return RuntimeString(chosen.c_str());
-    }
-    RuntimeString chosen;
-    {
-        JournalQuiet quiet;
-        chosen = FileDialogLive(filter, open);
-    }
-    data.Text(chosen.Text());
-    JournalKeep(JournalChannel::Dialog, data);
-    return chosen;
-}
-
 static RuntimeString FileDialogLive(const RuntimeString& filter, double open) {
     std::string helper;
     if (PlatformDisplayPresent()) {
@@ -141,4 +120,23 @@ static RuntimeString FileDialogLive(const RuntimeString& filter, double open) {
     for (char& c : chosen)
         if (c == '\\') c = '/';
     return RuntimeString(chosen.c_str());
+}
+
+// The answer a person gave is outside data: a replay shows no dialog and
+// hands back the recording's answer.
+RuntimeString FileDialog(const RuntimeString& filter, double open) {
+    JournalBytes data;
+    if (JournalReplayed(JournalChannel::Dialog, data)) {
+        std::string chosen = data.TakeText();
+        if (data.Failed()) JournalDataUnreadable();
+        return RuntimeString(chosen.c_str());
+    }
+    RuntimeString chosen;
+    {
+        JournalQuiet quiet;
+        chosen = FileDialogLive(filter, open);
+    }
+    data.Text(chosen.Text());
+    JournalKeep(JournalChannel::Dialog, data);
+    return chosen;
 }

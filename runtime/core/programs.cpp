@@ -54,7 +54,24 @@ bool SplitCommandLine(const char* line, std::vector<std::string>& words) {
     return true;
 }
 
-static double RunLive(const RuntimeString& commandLine, double wait, double& exitCode);
+static double RunLive(const RuntimeString& commandLine, double wait, double& exitCode) {
+    exitCode = 0;
+    std::vector<std::string> words;
+    if (!SplitCommandLine(commandLine.Text(), words) || words.empty()) return 0.0;
+    int64_t process = PlatformSpawnProcess(words);
+    if (process <= 0) return 0.0;
+    if (wait == 0.0) {
+        PlatformReleaseProcess(process);
+        return 1.0;
+    }
+    int code = 0;
+    // An end request (SIGTERM, Ctrl+C) ends this program through its end path
+    // at once, so what it keeps is saved; the started program goes on, as
+    // programs a person starts do.
+    if (!PlatformWaitProcess(process, code) && PlatformEndRequested()) EndProgram();
+    exitCode = code;
+    return 1.0;
+}
 
 // What a started program answered is outside data: a replay starts nothing
 // and hands back the recording's result and exit code.
@@ -77,23 +94,4 @@ double RunProgram(const RuntimeString& commandLine, double wait, double show, do
     data.Int(JournalDoubleBits(result)).Int(JournalDoubleBits(exitCode));
     JournalKeep(JournalChannel::Program, data);
     return result;
-}
-
-static double RunLive(const RuntimeString& commandLine, double wait, double& exitCode) {
-    exitCode = 0;
-    std::vector<std::string> words;
-    if (!SplitCommandLine(commandLine.Text(), words) || words.empty()) return 0.0;
-    int64_t process = PlatformSpawnProcess(words);
-    if (process <= 0) return 0.0;
-    if (wait == 0.0) {
-        PlatformReleaseProcess(process);
-        return 1.0;
-    }
-    int code = 0;
-    // An end request (SIGTERM, Ctrl+C) ends this program through its end path
-    // at once, so what it keeps is saved; the started program goes on, as
-    // programs a person starts do.
-    if (!PlatformWaitProcess(process, code) && PlatformEndRequested()) EndProgram();
-    exitCode = code;
-    return 1.0;
 }
