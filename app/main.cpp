@@ -14,8 +14,9 @@
 extern "C" const char* __asan_default_options() { return "detect_leaks=0"; }
 #endif
 
-static void Usage() {
-    std::fprintf(stderr,
+// On standard output when asked for, on standard error after a refusal.
+static void Usage(FILE* out) {
+    std::fprintf(out,
                  "usage: revev [OPTION]... [GAME]\n"
                  "  GAME               a folder: run its main.lua (as --script FOLDER/main.lua);\n"
                  "                     a data archive (.vaz): run the main.lua packed in it, with\n"
@@ -80,7 +81,25 @@ static bool StartJournal(ApplicationOptions& options, const std::string& recordF
     return false;
 }
 
+// The options that take a value.
+static bool TakesValue(const char* arg) {
+    static const char* const kNames[] = {"--frames", "--script", "--screenshot", "--memory",
+                                         "--record", "--replay", "--replay-speed", "--replay-until"};
+    for (const char* name : kNames)
+        if (std::strcmp(arg, name) == 0) return true;
+    return false;
+}
+
 int main(int argc, char** argv) {
+    // --help wins wherever it stands, before anything is checked or opened.
+    for (int i = 1; i < argc; ++i) {
+        if (TakesValue(argv[i])) {
+            ++i;
+        } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            Usage(stdout);
+            return 0;
+        }
+    }
     ApplicationOptions options;
     std::string recordFile, replayFile;
     double replaySpeed = 1.0;
@@ -134,12 +153,14 @@ int main(int argc, char** argv) {
             }
         } else if (arg[0] != '-' && game.empty()) {
             game = FromStartDirectory(arg);
-        } else if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
-            Usage();
-            return 0;
         } else {
-            std::fprintf(stderr, "revev: unknown option %s\n", arg);
-            Usage();
+            if (TakesValue(arg))
+                std::fprintf(stderr, "revev: missing argument to %s\n", arg);
+            else if (arg[0] != '-')
+                std::fprintf(stderr, "revev: too many arguments: %s\n", arg);
+            else
+                std::fprintf(stderr, "revev: unknown option %s\n", arg);
+            Usage(stderr);
             return 2;
         }
     }

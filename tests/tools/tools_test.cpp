@@ -1,7 +1,7 @@
-// Every tool in tools/ on its command line: --help and -h print the usage on
-// standard output, end with 0 and write no file; an unknown option, a missing
-// argument or one too many print one line saying so and the usage on
-// standard error, end with 2 and write no file.
+// Every tool in tools/, and the program itself, on its command line: --help
+// and -h print the usage on standard output, end with 0 and write no file; an
+// unknown option, a missing argument or one too many print one line saying so
+// and the usage on standard error, end with 2 and write no file.
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -165,6 +165,46 @@ TEST(Tools, DoubleDashEndsTheOptions) {
     ToolRun run = RunTool(kTools[1], "-- -font.bmp", scratch);
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.written, std::set<std::string>{"-font.bmp"});
+}
+
+// The program itself answers as the tools do, and a refusal opens no window:
+// nothing is written and "Init OK" never appears.
+TEST(Tools, TheProgramAnswersHelpAndRefusalsAsTheToolsDo) {
+    std::string scratch = UseScratchTempDirectory();
+    const Tool program = {"revev", PROGRAM_revev, "", ""};
+
+    ToolRun help = RunTool(program, "--frames 3 --help", scratch);
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_EQ(help.out.rfind("usage: revev ", 0), 0u) << help.out;
+    EXPECT_EQ(help.err, "");
+    EXPECT_TRUE(help.written.empty());
+    const std::string usage = help.out;
+    EXPECT_EQ(RunTool(program, "-h", scratch).out, usage);
+
+    // A value that looks like --help is the option's value, not a request.
+    ToolRun value = RunTool(program, "--screenshot --help --no-such-option", scratch);
+    EXPECT_EQ(value.exitCode, 2);
+    EXPECT_EQ(FirstLine(value.err), "revev: unknown option --no-such-option");
+
+    struct Refusal {
+        const char* arguments;
+        const char* line;
+    };
+    const Refusal refusals[] = {
+        {"--no-such-option", "revev: unknown option --no-such-option"},
+        {"--frames", "revev: missing argument to --frames"},
+        {"--frames 2 --script", "revev: missing argument to --script"},
+        {"one two", "revev: too many arguments: two"},
+    };
+    for (const Refusal& refusal : refusals) {
+        SCOPED_TRACE(refusal.arguments);
+        ToolRun run = RunTool(program, refusal.arguments, scratch);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_EQ(FirstLine(run.err), refusal.line);
+        EXPECT_EQ(AfterFirstLine(run.err), usage);
+        EXPECT_EQ(run.out, "");
+        EXPECT_TRUE(run.written.empty());
+    }
 }
 
 }  // namespace
