@@ -270,24 +270,30 @@ std::string JournalInfo(const std::string& key) {
 
 void JournalSetEndHandler(void (*end)()) { endHandler = end; }
 
+// The last records of a recording, under the writer lock: the mark of an end
+// a signal made outside the message pump, when it did, then the end itself.
+static void CloseWithEnd(int exitCode, bool outsideEnd) {
+    JournalRecord record;
+    if (outsideEnd) {
+        record.type = JournalRecordType::Data;
+        record.number = (int64_t)JournalChannel::OutsideEnd;
+        writer.Add(record);
+    }
+    record.type = JournalRecordType::End;
+    record.number = exitCode;
+    record.poll = (uint64_t)framesShown;
+    writer.Add(record);
+    writer.Close();
+}
+
 int JournalFinish(int exitCode) {
     if (std::this_thread::get_id() != mainThread && mode == JournalMode::Replay) return exitCode;
     std::unique_lock<std::mutex> hold(writerLock);
     if (writer.IsOpen()) {
-        JournalRecord record;
         // A signal the message pump did not take ended the run (in a wait, at
         // a binding's entry, in the interpreter's hook): the replay is sent
         // the same signal at the same point.
-        if (PlatformEndRequested()) {
-            record.type = JournalRecordType::Data;
-            record.number = (int64_t)JournalChannel::OutsideEnd;
-            writer.Add(record);
-        }
-        record.type = JournalRecordType::End;
-        record.number = exitCode;
-        record.poll = (uint64_t)framesShown;
-        writer.Add(record);
-        writer.Close();
+        CloseWithEnd(exitCode, PlatformEndRequested());
         mode = JournalMode::Off;
         return exitCode;
     }
@@ -309,15 +315,7 @@ int JournalFinishFromWatchdog(int exitCode) {
     std::unique_lock<std::mutex> hold(writerLock, std::defer_lock);
     for (int i = 0; i < 50 && !hold.try_lock(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(4));
     if (hold.owns_lock() && writer.IsOpen()) {
-        JournalRecord record;
-        record.type = JournalRecordType::Data;
-        record.number = (int64_t)JournalChannel::OutsideEnd;
-        writer.Add(record);
-        record.type = JournalRecordType::End;
-        record.number = exitCode;
-        record.poll = (uint64_t)framesShown;
-        writer.Add(record);
-        writer.Close();
+        CloseWithEnd(exitCode, true);
         return exitCode;
     }
     if (replayComplete) return (int)recordedExitCode;

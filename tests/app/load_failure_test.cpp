@@ -12,32 +12,6 @@
 
 namespace {
 
-// A 24-bit BMP of w x h grey pixels.
-std::string GreyBmp(int w, int h) {
-    int row = (w * 3 + 3) / 4 * 4;
-    uint32_t pixels = (uint32_t)(row * h), size = 54 + pixels;
-    auto le = [](std::string& out, uint32_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i) out += (char)((value >> (8 * i)) & 0xFF);
-    };
-    std::string bmp = "BM";
-    le(bmp, size, 4);
-    le(bmp, 0, 4);
-    le(bmp, 54, 4);
-    le(bmp, 40, 4);
-    le(bmp, (uint32_t)w, 4);
-    le(bmp, (uint32_t)h, 4);
-    le(bmp, 1, 2);
-    le(bmp, 24, 2);
-    le(bmp, 0, 4);
-    le(bmp, pixels, 4);
-    le(bmp, 2835, 4);
-    le(bmp, 2835, 4);
-    le(bmp, 0, 4);
-    le(bmp, 0, 4);
-    bmp += std::string(pixels, (char)0x80);
-    return bmp;
-}
-
 class LoadFailures : public ::testing::Test {
 protected:
     void SetUp() override {

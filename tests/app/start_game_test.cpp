@@ -15,19 +15,6 @@
 
 namespace {
 
-// A 24-bit BMP of w x h grey pixels.
-std::string GreyBmp(int w, int h) {
-    int row = (w * 3 + 3) / 4 * 4;
-    uint32_t pixels = (uint32_t)(row * h);
-    std::string bmp = "BM";
-    auto le = [&bmp](uint32_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i) bmp += (char)((value >> (8 * i)) & 0xFF);
-    };
-    le(54 + pixels, 4), le(0, 4), le(54, 4), le(40, 4), le((uint32_t)w, 4), le((uint32_t)h, 4);
-    le(1, 2), le(24, 2), le(0, 4), le(pixels, 4), le(2835, 4), le(2835, 4), le(0, 4), le(0, 4);
-    return bmp + std::string(pixels, (char)0x80);
-}
-
 // Names in a folder that start with `prefix`.
 int CountEntries(const std::string& folder, const std::string& prefix) {
     int count = 0;

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -54,6 +55,18 @@ std::string ReadWholeFile(const std::string& path) {
 
 void WriteWholeFile(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string GreyBmp(int w, int h) {
+    const int row = (w * 3 + 3) / 4 * 4;
+    const uint32_t pixels = (uint32_t)(row * h);
+    std::string bmp = "BM";
+    auto le = [&bmp](uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) bmp += (char)((value >> (8 * i)) & 0xFF);
+    };
+    le(54 + pixels, 4), le(0, 4), le(54, 4), le(40, 4), le((uint32_t)w, 4), le((uint32_t)h, 4);
+    le(1, 2), le(24, 2), le(0, 4), le(pixels, 4), le(2835, 4), le(2835, 4), le(0, 4), le(0, 4);
+    return bmp + std::string(pixels, (char)0x80);
 }
 
 int CountOccurrences(const std::string& text, const std::string& what) {

@@ -32,6 +32,8 @@ struct FakeClock {
 std::string ReadWholeFile(const std::string& path);
 // Writes text to a file, replacing it.
 void WriteWholeFile(const std::string& path, const std::string& text);
+// A 24-bit BMP file of w x h pixels, all grey.
+std::string GreyBmp(int w, int h);
 // Number of (possibly overlapping) occurrences of `what` in `text`.
 int CountOccurrences(const std::string& text, const std::string& what);
 
