@@ -4,7 +4,6 @@
 // alpha blending; 200 frames after 50 warm-up frames, the GL work finished
 // inside each frame, no pacing. Then the start-up time to the first frame
 // and the peak memory. An argument runs only the cases whose name holds it.
-#include <png.h>
 #include <sys/resource.h>
 
 #include <GL/gl.h>
@@ -17,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_sprite.h"
 #include "core/engine.h"
 #include "gfx2d/gfx2d.h"
 
@@ -26,37 +26,6 @@ using Clock = std::chrono::steady_clock;
 
 double Since(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-// A 32 x 32 ball with a soft alpha edge, written as an RGBA PNG.
-bool WriteSpritePng(const std::string& path) {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(file);
-        return false;
-    }
-    png_init_io(png, file);
-    png_set_IHDR(png, info, 32, 32, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    uint8_t row[32 * 4];
-    for (int y = 0; y < 32; ++y) {
-        for (int x = 0; x < 32; ++x) {
-            const double d = std::hypot(x + 0.5 - 16, y + 0.5 - 16);
-            row[x * 4 + 0] = (uint8_t)(128 + x * 4);
-            row[x * 4 + 1] = (uint8_t)(64 + y * 5);
-            row[x * 4 + 2] = 200;
-            row[x * 4 + 3] = (uint8_t)std::clamp((15.5 - d) * 128.0, 0.0, 255.0);
-        }
-        png_write_row(png, row);
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return std::fclose(file) == 0;
 }
 
 struct Positions {
@@ -116,7 +85,7 @@ int main(int argc, char** argv) {
     engine.screen->framePeriod = 0;  // no pacing
 
     const std::string sprite = PlatformTempDirectory() + "gfx2d_bench_sprite.png";
-    if (!WriteSpritePng(sprite) || LoadSprite(sprite.c_str(), 1) != 1.0) {
+    if (!WriteBallPng(sprite) || LoadSprite(sprite.c_str(), 1) != 1.0) {
         std::fprintf(stderr, "gfx2d_bench: cannot make the sprite\n");
         return 1;
     }

@@ -7,7 +7,6 @@
 // to the plain run beside it, and the journal's size.
 // An argument runs only the cases whose name holds it; a second sets the
 // runs of each kind (5).
-#include <png.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -17,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_sprite.h"
 #include "platform/platform.h"
 
 namespace {
@@ -66,37 +66,6 @@ elseif CASE == "logic" then
 end
 )";
 
-// A 32 x 32 ball with a soft alpha edge, as an RGBA PNG.
-bool WriteBall(const std::string& path) {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(file);
-        return false;
-    }
-    png_init_io(png, file);
-    png_set_IHDR(png, info, 32, 32, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    uint8_t row[32 * 4];
-    for (int y = 0; y < 32; ++y) {
-        for (int x = 0; x < 32; ++x) {
-            double d = std::hypot(x + 0.5 - 16, y + 0.5 - 16);
-            row[x * 4 + 0] = (uint8_t)(128 + x * 4);
-            row[x * 4 + 1] = (uint8_t)(64 + y * 5);
-            row[x * 4 + 2] = 200;
-            row[x * 4 + 3] = (uint8_t)std::clamp((15.5 - d) * 128.0, 0.0, 255.0);
-        }
-        png_write_row(png, row);
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return std::fclose(file) == 0;
-}
-
 // One run of the program; the milliseconds per frame it printed, or -1.
 double RunCase(const std::string& script, const std::string& journal) {
     std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER SDL_AUDIODRIVER=dummy '" +
@@ -136,7 +105,7 @@ int main(int argc, char** argv) {
     std::string ball = dir + "journal_frames_bench_ball.png";
     std::string script = dir + "journal_frames_bench.lua";
     std::string journal = dir + "journal_frames_bench.rvj";
-    if (!WriteBall(ball)) {
+    if (!WriteBallPng(ball)) {
         std::fprintf(stderr, "journal_frames_bench: cannot write %s\n", ball.c_str());
         return 1;
     }
