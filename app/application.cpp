@@ -10,6 +10,7 @@
 #include "error_banner.h"
 #include "files/archive.h"
 #include "gfx2d/gfx2d.h"
+#include "platform/journal.h"
 #include "platform/platform.h"
 #include "script_place.h"
 
@@ -126,7 +127,9 @@ int RunApplication(const ApplicationOptions& options, const char* commandLine) {
     StartEndWatchdog(screenshotFile.empty() ? nullptr : SaveScreenshot);
     for (;;) {
         RuntimeString script(options.script.c_str());
+        JournalScriptPass(true);
         RunScriptFile(L, script.Text());
+        JournalScriptPass(false);
         ShowScreen();
     }
 }

@@ -35,6 +35,7 @@ static JournalCursor cursor;
 static std::map<std::string, std::string> info;
 static JournalReplaySettings settings;
 static std::atomic<bool> replayComplete{false};  // the recording's end was reached
+static bool inScriptPass = false;                 // the application runs the script
 static std::atomic<bool> replayStopped{false};   // the replay could go no further
 static std::atomic<int64_t> recordedExitCode{0};
 static uint64_t recordedFrequency = 0;
@@ -125,9 +126,21 @@ static void NoteOutsideEnd() {
     std::raise(SIGTERM);
 }
 
+// The recording ended inside this pass of the script: the mark is taken and
+// the end record comes next.
+static bool TakeScriptEnd() {
+    JournalRecord record;
+    if (!cursor.Peek(record) || record.type != JournalRecordType::Data ||
+        record.number != (int64_t)JournalChannel::ScriptEnd)
+        return false;
+    cursor.Take();
+    return true;
+}
+
 // Takes the next record, which must be of `type`; false (the replay stopped)
 // when it is not.
 static bool Expect(JournalRecordType type, JournalRecord& record, const char* what) {
+    TakeScriptEnd();
     if (cursor.Peek(record) && record.type == JournalRecordType::End && type != JournalRecordType::End) {
         EndAsRecorded(record);
         return false;
@@ -270,13 +283,15 @@ std::string JournalInfo(const std::string& key) {
 
 void JournalSetEndHandler(void (*end)()) { endHandler = end; }
 
+void JournalScriptPass(bool running) { inScriptPass = running; }
+
 // The last records of a recording, under the writer lock: the mark of an end
 // a signal made outside the message pump, when it did, then the end itself.
 static void CloseWithEnd(int exitCode, bool outsideEnd) {
     JournalRecord record;
-    if (outsideEnd) {
+    if (outsideEnd || inScriptPass) {
         record.type = JournalRecordType::Data;
-        record.number = (int64_t)JournalChannel::OutsideEnd;
+        record.number = (int64_t)(outsideEnd ? JournalChannel::OutsideEnd : JournalChannel::ScriptEnd);
         writer.Add(record);
     }
     record.type = JournalRecordType::End;
@@ -302,6 +317,7 @@ int JournalFinish(int exitCode) {
         if (replayComplete) return (int)recordedExitCode;
         if (replayStopped) return 3;
         JournalRecord record;
+        TakeScriptEnd();
         if (cursor.Peek(record) && record.type == JournalRecordType::End) return (int)record.number;
         std::fprintf(stderr, "revev: the replay ended at frame %ld, before the recording did\n", framesShown);
         return 3;

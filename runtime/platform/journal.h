@@ -68,8 +68,14 @@ enum class JournalChannel : int {
     JoystickForce = 9,
     // No data: a signal the message pump did not take ended the recording here.
     OutsideEnd = 10,
+    // No data: the recording ended inside a pass of the script, after the
+    // last frame shown, so the replay runs that pass before it ends.
+    ScriptEnd = 11,
 };
 bool JournalData(JournalChannel channel, std::string& bytes);
+// The application runs a pass of the script (true) or has come back from it:
+// an end inside the pass is told apart from one at a frame's end.
+void JournalScriptPass(bool running);
 
 // The bytes of one piece of outside data: integers (zigzag varints) and texts
 // (a varint length, then the bytes), read back in the order they were put.

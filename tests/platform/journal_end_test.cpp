@@ -51,6 +51,38 @@ int WaitChild(pid_t pid, int timeoutMs) {
     }
 }
 
+// A pass of the script that reads nothing from outside still runs in the
+// replay when the recording ended inside it, and prints what it printed; an
+// end at a frame's end (--frames) runs no further pass.
+TEST(JournalScriptEnd, TheLastPassRunsWhenTheRecordingEndedInsideIt) {
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    std::string dir = UseScratchTempDirectory();
+    mkdir((dir + "game").c_str(), 0755);
+    WriteWholeFile(dir + "game/main.lua",
+                   "frame = (frame or 0) + 1\n"
+                   "print('frame ' .. frame)\n"
+                   "if frame == 20 then Lua_End() end\n");
+    struct Case {
+        const char* name;
+        const char* extra;
+        const char* last;
+    };
+    const Case cases[] = {{"end.rvj", "", "frame 20\n"}, {"frames.rvj", "--frames 12 ", "frame 12\n"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ProgramRun recording =
+            RunProgram(std::string(c.extra) + "--record " + dir + c.name + " --script " + dir + "game/main.lua", dir);
+        ASSERT_EQ(recording.exitCode, 0) << recording.err;
+        ASSERT_GE(recording.out.size(), std::string(c.last).size());
+        EXPECT_EQ(recording.out.substr(recording.out.size() - std::string(c.last).size()), c.last);
+        ProgramRun replay = RunProgram("--replay " + dir + c.name + " --replay-speed max", dir);
+        EXPECT_EQ(replay.exitCode, 0) << replay.err;
+        EXPECT_EQ(replay.out, recording.out);
+        EXPECT_EQ(replay.err.find("revev:"), std::string::npos) << replay.err;
+    }
+}
+
 TEST(JournalFiles, AChangedFileIsNamedOnceHoweverOftenItIsRead) {
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
