@@ -51,18 +51,25 @@ int WaitChild(pid_t pid, int timeoutMs) {
     }
 }
 
-// A pass of the script that reads nothing from outside still runs in the
-// replay when the recording ended inside it, and prints what it printed; an
-// end at a frame's end (--frames) runs no further pass.
-TEST(JournalScriptEnd, TheLastPassRunsWhenTheRecordingEndedInsideIt) {
+// A scratch folder holding game/main.lua, with the program kept headless
+// whatever display the caller's environment names; the folder's path.
+std::string HeadlessGame(const std::string& script) {
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
     std::string dir = UseScratchTempDirectory();
     mkdir((dir + "game").c_str(), 0755);
-    WriteWholeFile(dir + "game/main.lua",
-                   "frame = (frame or 0) + 1\n"
-                   "print('frame ' .. frame)\n"
-                   "if frame == 20 then Lua_End() end\n");
+    WriteWholeFile(dir + "game/main.lua", script);
+    return dir;
+}
+
+// A pass of the script that reads nothing from outside still runs in the
+// replay when the recording ended inside it, and prints what it printed; an
+// end at a frame's end (--frames) runs no further pass.
+TEST(JournalScriptEnd, TheLastPassRunsWhenTheRecordingEndedInsideIt) {
+    std::string dir = HeadlessGame(
+        "frame = (frame or 0) + 1\n"
+        "print('frame ' .. frame)\n"
+        "if frame == 20 then Lua_End() end\n");
     struct Case {
         const char* name;
         const char* extra;
@@ -84,16 +91,12 @@ TEST(JournalScriptEnd, TheLastPassRunsWhenTheRecordingEndedInsideIt) {
 }
 
 TEST(JournalFiles, AChangedFileIsNamedOnceHoweverOftenItIsRead) {
-    unsetenv("DISPLAY");
-    unsetenv("WAYLAND_DISPLAY");
-    std::string dir = UseScratchTempDirectory();
-    mkdir((dir + "game").c_str(), 0755);
-    WriteWholeFile(dir + "game/main.lua",
-                   "frame = (frame or 0) + 1\n"
-                   "Lua_Channelopen(1, \"level.txt\", 1)\n"
-                   "print(frame, Lua_Channelreadline(1), Lua_Runtime())\n"
-                   "Lua_Channelclose(1)\n"
-                   "if frame == 20 then Lua_End() end\n");
+    std::string dir = HeadlessGame(
+        "frame = (frame or 0) + 1\n"
+        "Lua_Channelopen(1, \"level.txt\", 1)\n"
+        "print(frame, Lua_Channelreadline(1), Lua_Runtime())\n"
+        "Lua_Channelclose(1)\n"
+        "if frame == 20 then Lua_End() end\n");
     WriteWholeFile(dir + "game/level.txt", "level one\n");
     ProgramRun recording = RunProgram("--record " + dir + "files.rvj --script " + dir + "game/main.lua", dir);
     ASSERT_EQ(recording.exitCode, 0) << recording.err;
