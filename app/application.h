@@ -70,3 +70,8 @@ void SettleLuaMemory(lua_State* L);
 // Writes a script failure to stderr as RunScriptFile does: once per distinct
 // text.
 void ReportScriptErrorText(const char* text);
+
+// Compiles Lua text as the interpreter's file loader does (script_file.cpp):
+// a first line starting with '#' is skipped but still counted, so that line
+// numbers hold. Returns luaL_loadbuffer's status.
+int LoadLuaText(lua_State* L, const std::string& text, const char* chunkName);

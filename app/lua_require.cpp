@@ -8,7 +8,6 @@ extern "C" {
 }
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "application.h"
@@ -50,9 +49,9 @@ static const size_t kModuleMaxBytes = (size_t)64 << 20;
 // ---------------------------------------------------------------------------
 // Internal helpers
 
-// Reads a whole file, at most kModuleMaxBytes. False with the reason.
-static bool ReadModuleFile(const char* path, std::string& text, std::string& error) {
-    FILE* file = std::fopen(path, "rb");
+// Reads a whole open file, at most kModuleMaxBytes, and closes it. False
+// with the reason.
+static bool ReadModuleFile(FILE* file, std::string& text, std::string& error) {
     if (!file) {
         error = "cannot open the file";
         return false;
@@ -100,9 +99,10 @@ static void SearchModule(const char* name, ModuleSearch& search) {
     std::string path = folder + relative;
 
     if (FILE* file = OpenForReading(path.c_str())) {
-        std::fclose(file);
         search.found = true;
         search.path = path;
+        search.chunkName = "@" + path;
+        ReadModuleFile(file, search.text, search.loadError);
     } else {
         search.lookedAt += "\n\tno file '" + path + "'";
         const char* archive = ArchiveFile();
@@ -113,17 +113,15 @@ static void SearchModule(const char* name, ModuleSearch& search) {
             ResolveDataFile(&engine.dataArchives[0], path.c_str(), resolved)) {
             search.found = true;
             search.path = std::string(archive) + "/" + entry;
-            if (!ReadModuleFile(resolved, search.text, search.loadError) && search.loadError.empty())
+            if (!ReadModuleFile(std::fopen(resolved, "rb"), search.text, search.loadError) &&
+                search.loadError.empty())
                 search.loadError = "cannot read the entry";
             ReleaseDataFile(&engine.dataArchives[0]);
             search.chunkName = "@" + search.path;
-            return;
+        } else if (archive) {
+            search.lookedAt += "\n\tno entry '" + entry + "' in the data archive '" + archive + "'";
         }
-        if (archive) search.lookedAt += "\n\tno entry '" + entry + "' in the data archive '" + archive + "'";
-        return;
     }
-    search.chunkName = "@" + search.path;
-    ReadModuleFile(search.path.c_str(), search.text, search.loadError);
 }
 
 // Pushes the chunk of the module file, or an error text. True for a chunk.
@@ -137,16 +135,7 @@ static bool PushModuleChunk(lua_State* L, const char* name, const char* preloadN
         return false;
     }
     if (search.loadError.empty()) {
-        // A first line starting with '#' is skipped but counted, as by the
-        // interpreter's file loader.
-        const char* text = search.text.data();
-        size_t size = search.text.size();
-        if (size > 0 && text[0] == '#') {
-            const char* lineEnd = static_cast<const char*>(std::memchr(text, '\n', size));
-            size = lineEnd ? size - (size_t)(lineEnd - text) : 0;
-            text = lineEnd ? lineEnd : "";
-        }
-        if (luaL_loadbuffer(L, text, size, search.chunkName.c_str()) == 0) return true;
+        if (LoadLuaText(L, search.text, search.chunkName.c_str()) == 0) return true;
         search.loadError = lua_tostring(L, -1) ? lua_tostring(L, -1) : "(error object is not a string)";
         lua_pop(L, 1);
     }

@@ -108,20 +108,12 @@ static bool ReadScript(const char* path, std::string& source, std::string& error
     return true;
 }
 
-// Compiles the source as the interpreter's file loader does: a first line
-// starting with '#' is skipped but still counted, so that line numbers hold.
+// Compiles the source as the interpreter's file loader does (LoadLuaText).
 // The chunk is named from the script's folder, so that messages say
 // "main.lua:6" rather than a long path cut at the front.
 static int CompileScript(lua_State* L, const std::string& source, const char* path) {
     std::string chunkName = "@" + ScriptFileName((std::string("@") + path).c_str());
-    if (!source.empty() && source[0] == '#') {
-        size_t lineEnd = source.find('\n');
-        std::string rest = lineEnd == std::string::npos ? std::string() : source.substr(lineEnd);
-        // push_back, not = "\n": GCC 12 at -O2 warns of an overlap in the assignment.
-        if (rest.empty()) rest.push_back('\n');
-        return luaL_loadbuffer(L, rest.data(), rest.size(), chunkName.c_str());
-    }
-    return luaL_loadbuffer(L, source.data(), source.size(), chunkName.c_str());
+    return LoadLuaText(L, source, chunkName.c_str());
 }
 
 // Registry key (light userdata, so that looking it up allocates nothing) of
@@ -199,6 +191,17 @@ static int PrepareChunk(lua_State* L) {
 // Public
 
 void ReportScriptErrorText(const char* text) { ReportText(text); }
+
+int LoadLuaText(lua_State* L, const std::string& text, const char* chunkName) {
+    if (!text.empty() && text[0] == '#') {
+        size_t lineEnd = text.find('\n');
+        std::string rest = lineEnd == std::string::npos ? std::string() : text.substr(lineEnd);
+        // push_back, not = "\n": GCC 12 at -O2 warns of an overlap in the assignment.
+        if (rest.empty()) rest.push_back('\n');
+        return luaL_loadbuffer(L, rest.data(), rest.size(), chunkName);
+    }
+    return luaL_loadbuffer(L, text.data(), text.size(), chunkName);
+}
 
 void RunScriptFile(lua_State* L, const char* path) {
     int top = lua_gettop(L);

@@ -110,16 +110,21 @@ static void EndAsRecorded(const JournalRecord& end) {
     if (endHandler) endHandler();
 }
 
+// Whether the next record is the mark of `channel`: a data record that
+// carries no bytes, only where it stands.
+static bool NextIsMark(JournalChannel channel) {
+    JournalRecord record;
+    return cursor.Peek(record) && record.type == JournalRecordType::Data && record.number == (int64_t)channel;
+}
+
 // A signal ended the recording outside the message pump (the watchdog, a
 // wait, a binding's entry, the interpreter's hook): the replay, having made
 // the same readings, is sent the same signal here and ends as the recording
 // did. What comes next is then the end record.
 static void NoteOutsideEnd() {
-    JournalRecord record;
-    if (!cursor.Peek(record) || record.type != JournalRecordType::Data ||
-        record.number != (int64_t)JournalChannel::OutsideEnd)
-        return;
+    if (!NextIsMark(JournalChannel::OutsideEnd)) return;
     cursor.Take();
+    JournalRecord record;
     if (cursor.Peek(record) && record.type == JournalRecordType::End) recordedExitCode = record.number;
     replayComplete = true;
     mode = JournalMode::Off;
@@ -128,13 +133,8 @@ static void NoteOutsideEnd() {
 
 // The recording ended inside this pass of the script: the mark is taken and
 // the end record comes next.
-static bool TakeScriptEnd() {
-    JournalRecord record;
-    if (!cursor.Peek(record) || record.type != JournalRecordType::Data ||
-        record.number != (int64_t)JournalChannel::ScriptEnd)
-        return false;
-    cursor.Take();
-    return true;
+static void TakeScriptEnd() {
+    if (NextIsMark(JournalChannel::ScriptEnd)) cursor.Take();
 }
 
 // Takes the next record, which must be of `type`; false (the replay stopped)
