@@ -113,34 +113,31 @@ void UploadIndices(const MeshCornerIndex& index, unsigned usage) {
     }
 }
 
-DrawSource Indexed(size_t corners, size_t vertices) {
+// The fields of a list of `Vertex` at `base` (null: the bound buffer).
+template <typename Vertex>
+DrawSource Layout(const char* base, size_t corners) {
     DrawSource source;
-    source.base = nullptr;
-    source.stride = sizeof(DrawVertex);
-    source.position = offsetof(DrawVertex, x);
-    source.normal = offsetof(DrawVertex, nx);
-    source.texture = offsetof(DrawVertex, u);
-    source.colour = offsetof(DrawVertex, r);
+    source.base = base;
+    source.stride = sizeof(Vertex);
+    source.position = offsetof(Vertex, x);
+    source.normal = offsetof(Vertex, nx);
+    source.texture = offsetof(Vertex, u);
+    source.colour = offsetof(Vertex, r);
     source.count = (GLsizei)corners;
+    source.indexType = 0;
+    source.lastVertex = 0;
+    return source;
+}
+
+DrawSource Indexed(size_t corners, size_t vertices) {
+    DrawSource source = Layout<DrawVertex>(nullptr, corners);
     source.indexType = ShortIndices(vertices) ? GL_UNSIGNED_SHORT : GL_UNSIGNED_INT;
     source.lastVertex = (unsigned)(vertices - 1);
     return source;
 }
 
 // The list itself, from memory or (base null) from the bound buffer.
-DrawSource Plain(const char* base, size_t corners) {
-    DrawSource source;
-    source.base = base;
-    source.stride = sizeof(MeshVertex);
-    source.position = offsetof(MeshVertex, x);
-    source.normal = offsetof(MeshVertex, nx);
-    source.texture = offsetof(MeshVertex, u);
-    source.colour = offsetof(MeshVertex, r);
-    source.count = (GLsizei)corners;
-    source.indexType = 0;
-    source.lastVertex = 0;
-    return source;
-}
+DrawSource Plain(const char* base, size_t corners) { return Layout<MeshVertex>(base, corners); }
 
 }  // namespace
 
