@@ -17,6 +17,7 @@
 #include <GL/gl.h>
 
 #include "bench_timing.h"
+#include "bench_torus.h"
 #include "core/engine.h"
 #include "gfx3d/gfx3d.h"
 #include "gfx3d/mesh.h"
@@ -69,18 +70,8 @@ void TimeDrawing(const char* what, double triangles, Draw draw) {
 // its shadow volume drawn and the pass ended every frame, and sphere and ray
 // tests against its slot per second.
 void EffectFigures() {
-    TorusShape shape;
-    shape.rings = 50;
-    shape.sides = 100;
-    shape.frames = 1;
-    ObjectSlot& slot = engine.scene3D->objectSlots[2];
-    ClearObjectSlot(slot);
-    slot.objects.emplace_back();
-    BuildTorus(slot.objects[0], shape);
-    slot.objects[0].BuildTriangles();
-    ComputeBounds(slot.objects[0]);
-    slot.loaded = 1;
-    const double triangles = (double)slot.objects[0].frames[0].triangles.size() / 3;
+    const MeshObjectX& torus = TorusInSlot(2, 50, 100, 1);
+    const double triangles = (double)torus.frames[0].triangles.size() / 3;
     std::printf("\n%.0f triangles\n", triangles);
     TimeDrawing("shadow volume with caps, pass ended per frame", triangles, [](int) {
         SetLight(-3, 0xFFFFFF, 3, 4, 4, 0, 0, 0, 1);
@@ -122,17 +113,7 @@ void DrawingFigures() {
         return;
     }
     // 250 rings of 200 sides: 100,000 triangles a frame.
-    TorusShape shape;
-    shape.rings = 250;
-    shape.sides = 200;
-    shape.frames = 8;
-    ObjectSlot& slot = engine.scene3D->objectSlots[1];
-    slot.objects.emplace_back();
-    BuildTorus(slot.objects[0], shape);
-    slot.objects[0].BuildTriangles();
-    ComputeBounds(slot.objects[0]);
-    slot.loaded = 1;
-    const std::vector<MeshVertex> list = slot.objects[0].frames[0].triangles;
+    const std::vector<MeshVertex> list = TorusInSlot(1, 250, 200, 8).frames[0].triangles;
     const double triangles = (double)list.size() / 3;
 
     Setup3DMode(1, 100, 60);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "bench_timing.h"
+#include "bench_torus.h"
 #include "core/engine.h"
 #include "gfx2d/gfx2d.h"
 #include "gfx3d/gfx3d.h"
@@ -237,18 +238,7 @@ void SideBySideCases() {
 void AnimatedCase() {
     // Two key frames of a coloured 128 x 64 torus, blended at a new position
     // every frame; four of them.
-    TorusShape shape;
-    shape.rings = 128;
-    shape.sides = 64;
-    shape.frames = 2;
-    ObjectSlot& slot = engine.scene3D->objectSlots[12];
-    ClearObjectSlot(slot);
-    slot.objects.emplace_back();
-    BuildTorus(slot.objects[0], shape);
-    slot.objects[0].BuildTriangles();
-    ComputeBounds(slot.objects[0]);
-    slot.loaded = 1;
-    const MeshObjectX& object = slot.objects[0];
+    const MeshObjectX& object = TorusInSlot(12, 128, 64, 2);
     std::vector<MeshVertex> blended = object.frames[0].triangles;
     Case(
         "animated torus, two key frames blended, 4 a frame",
